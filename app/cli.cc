@@ -1,0 +1,252 @@
+// costupdate-cli commands over the same core as the GUI.
+#include "app/cli.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/utf8.h"
+#include "checklist/url_list.h"
+#include "data/catalogue.h"
+#include "data/disk.h"
+#include "data/item_store.h"
+
+const char kCliUsage[] =
+    "usage: costupdate-cli [--dir D] [--utf8] catalogue\n"
+    "       costupdate-cli [--dir D] [--utf8] compare FILE|--line N [--kinds MASK] [--db]\n"
+    "       costupdate-cli [--dir D] [--utf8] apply FILE|--line N --all|--new"
+    " [--overwrite-prices] [--kinds MASK]\n";
+
+namespace {
+
+#ifdef _WIN32
+const char kSeparator = '\\';
+#else
+const char kSeparator = '/';
+#endif
+
+struct Options {
+  std::string dir;
+  bool utf8 = false;
+  std::string command;
+  std::string file;
+  int line = 0;  // 1-based catalogue line; 0 when a file is named
+  unsigned kinds = 0x007F;
+  bool db = false;
+  bool all = false;
+  bool only_new = false;
+  bool overwrite_prices = false;
+};
+
+void Appendf(std::string* out, const char* format, ...) {
+  char buffer[1024];
+  va_list args;
+  va_start(args, format);
+  int n = vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  if (n > 0) out->append(buffer, size_t(n) < sizeof buffer ? size_t(n) : sizeof buffer - 1);
+}
+
+bool ParseNumber(const char* text, unsigned long max, unsigned long* out) {
+  if (!*text) return false;
+  char* end;
+  unsigned long v = std::strtoul(text, &end, 0);
+  if (*end || text[0] == '-' || v > max) return false;
+  *out = v;
+  return true;
+}
+
+// Empty on success, else the usage error.
+std::string ParseOptions(int argc, const char* const* args, Options* o) {
+  for (int i = 0; i < argc; ++i) {
+    std::string a = args[i];
+    auto value = [&](const char** v) {
+      if (i + 1 >= argc) return false;
+      *v = args[++i];
+      return true;
+    };
+    const char* v = nullptr;
+    unsigned long n;
+    if (a == "--dir") {
+      if (!value(&v) || !*v) return "--dir needs a folder";
+      o->dir = v;
+    } else if (a == "--utf8") {
+      o->utf8 = true;
+    } else if (a == "--line") {
+      if (!value(&v) || !ParseNumber(v, 1000000, &n) || n == 0) return "--line needs a number";
+      o->line = int(n);
+    } else if (a == "--kinds") {
+      if (!value(&v) || !ParseNumber(v, 0x7F, &n)) return "--kinds needs a mask from 0 to 0x7F";
+      o->kinds = unsigned(n);
+    } else if (a == "--db") {
+      o->db = true;
+    } else if (a == "--all") {
+      o->all = true;
+    } else if (a == "--new") {
+      o->only_new = true;
+    } else if (a == "--overwrite-prices") {
+      o->overwrite_prices = true;
+    } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
+      return "unknown option " + a;
+    } else if (o->command.empty()) {
+      o->command = a;
+    } else if (o->file.empty()) {
+      o->file = a;
+    } else {
+      return "unexpected argument " + a;
+    }
+  }
+  if (o->command != "catalogue" && o->command != "compare" && o->command != "apply")
+    return o->command.empty() ? "no command" : "unknown command " + o->command;
+  if (o->command == "catalogue") {
+    if (!o->file.empty() || o->line) return "catalogue takes no file";
+  } else if (o->file.empty() == (o->line == 0)) {
+    return o->command + " needs a FILE or --line N";
+  }
+  if (o->command == "apply" && o->all == o->only_new) return "apply needs --all or --new";
+  if (o->command != "apply" && (o->all || o->only_new || o->overwrite_prices))
+    return "--all, --new and --overwrite-prices belong to apply";
+  if (o->command != "compare" && o->db) return "--db belongs to compare";
+  if (o->file.size() >= sizeof StartFile) return "the file name is too long";
+  return "";
+}
+
+void AppendRecord(std::string* out, const PriceItem& r) {
+  Appendf(out, "\t%.31s\t%.32s\t%u\t%u\t%u\t%u\t%u", r.material_name, r.material_note,
+          unsigned(r.execution_price), unsigned(r.estimate_price), unsigned(r.unit_code),
+          unsigned(r.work_type), unsigned(r.supplier_code));
+}
+
+void Catalogue(CliResult* result) {
+  struct Catalogue cat;
+  FillCatalogue(CheckList, ProgramDir, "", RealDisk(), &cat);
+  for (size_t i = 0; i < cat.lines.size(); ++i)
+    Appendf(&result->out, "%c%zu\t%s\n", int(i) == cat.selection ? '*' : ' ', i + 1,
+            cat.lines[i].c_str());
+}
+
+// Loads the file as the GUI would: a named file stands where StartFile does.
+bool Load(const Options& o, PriceLibrary* library, ItemStore* store, CliResult* result) {
+  int selection = o.line ? o.line - 1 : CheckList.GetCount();
+  if (o.line && selection >= CheckList.GetCount()) {
+    Appendf(&result->err, "there is no catalogue line %d\n", o.line);
+    return false;
+  }
+  if (!LoadSelectedFile(selection, CheckList, ProgramDir, o.file.c_str(), library, store)) {
+    if (o.line)
+      Appendf(&result->err, "the update file of line %d cannot be opened\n", o.line);
+    else
+      Appendf(&result->err, "%s cannot be opened\n", o.file.c_str());
+    return false;
+  }
+  return true;
+}
+
+void Compare(const Options& o, PriceLibrary* library, const ItemStore& store,
+             CliResult* result) {
+  int shown = 0;
+  for (int i = 0; i < store.count; ++i) {
+    if (!IsShown(store.states[i], uint16_t(o.kinds))) continue;
+    ++shown;
+    const PriceItem& item = store.items[i];
+    char code[kLibraryTextSize];
+    library->FormatItemCode(item.code, code);
+    Appendf(&result->out, "%d\t%04X\t%s", i + 1, unsigned(store.states[i]), code);
+    AppendRecord(&result->out, item);
+    if (o.db) {
+      PriceItem stored;
+      std::memset(&stored, 0, sizeof stored);
+      if (library->GetItem(item.code, &stored))
+        AppendRecord(&result->out, stored);
+      else
+        result->out += "\t\t\t\t\t\t\t";
+    }
+    result->out += '\n';
+  }
+  Appendf(&result->out, "shown %d of %d\n", shown, store.count);
+}
+
+void Select(const Options& o, ItemStore* store) {
+  for (int i = 0; i < store->count; ++i) {
+    ItemState& s = store->states[i];
+    if (o.all && IsShown(s, uint16_t(o.kinds))) s |= StateSelected;
+    if (o.only_new && !(s & StateApplied))
+      s = ItemState((s & ~StateSelected) | ((s & StateNew) ? StateSelected : 0));
+  }
+}
+
+void Apply(const Options& o, PriceLibrary* library, ItemStore* store, CliResult* result) {
+  Select(o, store);
+  std::vector<uint8_t> written(size_t(store->count) + 1);
+  int failed = 0;
+  ApplySelectedItems(library, store->items, store->count, store->states, uint16_t(o.kinds),
+                     o.overwrite_prices ? 1 : 0, &failed, written.data());
+  int total = 0;
+  for (int i = 0; i < store->count; ++i) {
+    if (!written[size_t(i)]) continue;
+    ++total;
+    char code[kLibraryTextSize];
+    library->FormatItemCode(store->items[i].code, code);
+    Appendf(&result->out, "%s\t%04X\n", code, unsigned(store->states[i]));
+  }
+  Appendf(&result->out, "written %d\n", total);
+  if (failed) {
+    Appendf(&result->err, "%d group(s) could not be verified after writing; their items are "
+                          "left unwritten\n", failed);
+    result->exit_code = 1;
+  }
+}
+
+}  // namespace
+
+CliResult RunCli(int argc, const char* const* args, const char* default_dir,
+                 const LibraryOpener& open_library) {
+  CliResult result{0, "", ""};
+  Options o;
+  o.dir = default_dir;
+  std::string usage_error = ParseOptions(argc, args, &o);
+  if (!usage_error.empty()) {
+    result.exit_code = 2;
+    result.err = "costupdate-cli: " + usage_error + "\n" + kCliUsage;
+    return result;
+  }
+  if (o.dir.back() != kSeparator && o.dir.back() != '/') o.dir += kSeparator;
+  if (o.dir.size() >= sizeof ProgramDir) {
+    result.exit_code = 2;
+    result.err = "costupdate-cli: the folder name is too long\n";
+    return result;
+  }
+  std::strcpy(ProgramDir, o.dir.c_str());
+  std::strcpy(StartFile, o.file.c_str());
+
+  std::string error;
+  PriceLibrary* library = open_library(ProgramDir, &error);
+  if (!library) {
+    result.exit_code = 1;
+    result.err = "costupdate-cli: " + error + "\n";
+  } else {
+    library->InitDatabase(ProgramDir);
+    CheckList.Load();
+    if (o.command == "catalogue") {
+      Catalogue(&result);
+    } else {
+      ItemStore store;
+      if (!Load(o, library, &store, &result)) {
+        result.exit_code = 1;
+      } else if (o.command == "compare") {
+        Compare(o, library, store, &result);
+      } else {
+        Apply(o, library, &store, &result);
+      }
+      ReleaseItems(&store);
+    }
+  }
+  if (o.utf8) {
+    result.out = Cp932ToUtf8(result.out);
+    result.err = Cp932ToUtf8(result.err);
+  }
+  return result;
+}

@@ -1,0 +1,24 @@
+// costupdate-cli: the catalogue, the comparison and the writing of the GUI, from scripts.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "data/price_library.h"
+
+// Opens the database library for a program directory (ending with its separator);
+// null with *error set when it cannot.
+typedef std::function<PriceLibrary*(const char* program_dir, std::string* error)> LibraryOpener;
+
+struct CliResult {
+  int exit_code;    // 0 done; 1 file not opened or a write not verified; 2 usage error
+  std::string out;  // standard output, code page 932 unless --utf8
+  std::string err;  // standard error, one line
+};
+
+// args are the arguments after the program name. default_dir is the executable's folder.
+// The library belongs to the caller's opener and is not deleted here.
+CliResult RunCli(int argc, const char* const* args, const char* default_dir,
+                 const LibraryOpener& open_library);
+
+extern const char kCliUsage[];

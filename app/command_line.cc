@@ -1,0 +1,51 @@
+// Command-line and program-directory rules of start-up.
+#include "app/command_line.h"
+
+#include <cstring>
+
+#include "app/sjis.h"
+
+CommandLineResult ParseCommandLine(const char* command_line, char* start_file) {
+  start_file[0] = '\0';
+  const char* p = command_line;
+  while (*p == ' ') ++p;  // blanks only: a tab is part of the name
+  if (*p == '\0') return kCommandLineRun;
+  if (*p == '-' || *p == '/') return kCommandLineSwitch;
+  const char* begin = p;
+  size_t length;
+  if (*p == '"') {
+    begin = p + 1;
+    const char* close = std::strchr(begin, '"');
+    length = close ? size_t(close - begin) : std::strlen(begin);
+  } else {
+    length = std::strlen(begin);
+  }
+  // A name cut to fit would be the name of another file.
+  if (length >= kStartFileSize) return kCommandLineTooLong;
+  std::memcpy(start_file, begin, length);
+  start_file[length] = '\0';
+  return kCommandLineRun;
+}
+
+bool ProgramDirFromModulePath(const char* module_path, char* out, size_t out_size) {
+  size_t length = std::strlen(module_path);
+  size_t cut = length;  // no separator: the path stays whole
+  // Forwards, so that a trail byte 0x5C of a double-byte character is stepped over;
+  // the first byte is never a cut point of its own.
+  for (size_t i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(module_path[i]);
+    if (IsSjisLeadByte(c) && i + 1 < length) {
+      ++i;
+      continue;
+    }
+    if (i > 0 && (c == '\\' || c == ':')) cut = i + 1;
+  }
+  if (out_size == 0) return false;
+  if (cut >= out_size) {
+    out[0] = '\0';
+    return false;
+  }
+  std::memcpy(out, module_path, cut);
+  out[cut] = '\0';
+  return true;
+}

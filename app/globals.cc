@@ -1,0 +1,8 @@
+// Storage of the process-wide state.
+#include "app/globals.h"
+
+char ProgramDir[256];
+char StartFile[512];
+PriceLibrary* Library;
+ItemStore Store;
+int FileLoaded;

@@ -1,0 +1,92 @@
+// Process entry: program directory, database library, command line, window classes, loop.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/command_line.h"
+#include "app/globals.h"
+#include "app/main_window.h"
+#include "data/qupra_binding.h"
+#include "view/item_view.h"
+
+HINSTANCE Instance;
+
+namespace {
+
+const char kTitle[] = "単価アップデートプログラム";
+
+void ShowStartError(const char* text) { MessageBoxA(nullptr, text, kTitle, MB_OK | MB_ICONERROR); }
+
+bool RegisterWindowClasses() {
+  WNDCLASSA main = {};
+  main.lpfnWndProc = MainWindowProc;
+  main.hInstance = Instance;
+  main.hIcon = LoadIconA(Instance, "MAIN");
+  main.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  main.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  main.lpszClassName = kMainWindowClass;
+  WNDCLASSA view = main;
+  view.lpfnWndProc = ItemViewProc;
+  view.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  view.lpszClassName = kItemViewClass;
+  return RegisterClassA(&main) && RegisterClassA(&view);
+}
+
+int RunMainWindow() {
+  char cache_dir[sizeof ProgramDir + 8];
+  snprintf(cache_dir, sizeof cache_dir, "%sHDTMP\\", ProgramDir);
+  CreateDirectoryA(cache_dir, nullptr);  // already there, or fails later where it is used
+
+  HWND window = CreateWindowExA(0, kMainWindowClass, kTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                0, 0, 800, 600, nullptr, nullptr, Instance, nullptr);
+  if (!window) {
+    ShowStartError("メインウィンドウを作成できません。");
+    return 0;
+  }
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+  Instance = instance;
+
+  // The whole module path first, so that a directory too long for ProgramDir is noticed
+  // rather than cut into another directory's name.
+  char module_path[4096];
+  DWORD length = GetModuleFileNameA(nullptr, module_path, sizeof module_path);
+  bool dir_ok = length > 0 && length < sizeof module_path &&
+                ProgramDirFromModulePath(module_path, ProgramDir, sizeof ProgramDir);
+
+  char start_file[kStartFileSize];
+  CommandLineResult parsed = ParseCommandLine(command_line ? command_line : "", start_file);
+
+  char error[kBindingErrorSize] = "";
+  if (dir_ok) {
+    char dll_path[sizeof ProgramDir + 16];
+    snprintf(dll_path, sizeof dll_path, "%sQUPRA.dll", ProgramDir);
+    Library = OpenQupraLibrary(dll_path, error);
+    if (Library) Library->InitDatabase(ProgramDir);
+  }
+  if (parsed == kCommandLineSwitch) return 0;
+  if (!dir_ok) {
+    ShowStartError("プログラムのフォルダのパスが長すぎます。");
+    return 1;
+  }
+  if (!Library) {
+    ShowStartError(error);
+    return 1;
+  }
+  if (parsed == kCommandLineTooLong)
+    ShowStartError("コマンドラインのファイル名が長すぎるため、開きません。");
+
+  if (!RegisterWindowClasses()) return 0;
+  std::strcpy(StartFile, start_file);
+  return RunMainWindow();
+}

@@ -1,0 +1,27 @@
+// The items of the loaded update file, their states, and writing them into the database.
+#pragma once
+
+#include <cstdint>
+
+#include "data/price_item.h"
+#include "data/price_library.h"
+
+struct ItemStore {
+  PriceItem* items = nullptr;  // from malloc; at least one zero record after the last item
+  int count = 0;
+  ItemState* states = nullptr;  // from malloc; count + 10 words
+};
+
+// Frees both arrays and empties the store.
+void ReleaseItems(ItemStore* store);
+
+// Shown, counted and selectable: not applied, some change bit, and one the filter lets through.
+bool IsShown(ItemState state, uint16_t kind_filter);
+
+// Writes the selected, eligible items group by group. Each group is read back after
+// its write; when it does not hold what was written, its items keep their states and
+// *failed_groups (when given) counts it. written (when given, count entries) gets 1 for
+// every item whose record is now in the database. Returns 0.
+int ApplySelectedItems(PriceLibrary* library, PriceItem* items, int count, ItemState* states,
+                       uint16_t kind_filter, int overwrite_prices, int* failed_groups = nullptr,
+                       uint8_t* written = nullptr);

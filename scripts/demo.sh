@@ -1,0 +1,63 @@
+#!/bin/bash
+# Builds the Windows program, lays out a demo ProgramDir and runs the program on it under
+# Wine. Without a DISPLAY it runs on its own Xvfb, saves a screenshot and closes.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+scripts/setup.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j2 --target CostUpdate QUPRA qupra-tool costupdate-cli window_probe
+run="$root/scripts/wine-run.sh"
+bin="$root/build/windows/bin"
+demo="$root/build/windows/demo"
+data="$root/scripts/demo"
+
+# The demo's texts are kept in UTF-8; the program reads code page 932 with CR LF lines.
+to_cp932() { iconv -f UTF-8 -t CP932 "$1" | sed 's/$/\r/' > "$2"; }
+
+rm -rf "$demo"
+mkdir -p "$demo/HDTMP"
+cp "$bin/CostUpdate.exe" "$bin/QUPRA.dll" "$bin/costupdate-cli.exe" "$root/README.md" "$demo/"
+to_cp932 "$data/FavoriteList.txt" "$demo/FavoriteList.txt"
+to_cp932 "$data/sample.costupdate" "$demo/sample.costupdate"
+# The first check-list address already has a cache file, as after a Patrol.
+cp "$demo/sample.costupdate" "$demo/HDTMP/127.0.0.1_8642_costupdate_monthly.dat.costupdate"
+
+# Windows programs get Windows paths.
+winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+wdemo="$(winpath "$demo")"
+tmp="$demo/seed"
+mkdir -p "$tmp"
+tool() { "$run" "$bin/qupra-tool.exe" "$@"; }
+tool init "$wdemo"
+to_cp932 "$data/db-items.csv" "$tmp/items.csv"
+tool import "$wdemo" "$wdemo\\seed\\items.csv"
+for kind in large middle small unit supplier; do
+  to_cp932 "$data/names-$kind.csv" "$tmp/$kind.csv"
+  tool names "$wdemo" "$kind" "$wdemo\\seed\\$kind.csv"
+done
+rm -rf "$tmp"
+
+echo "demo: ProgramDir is $demo"
+"$run" "$demo/costupdate-cli.exe" --utf8 catalogue
+"$run" "$demo/costupdate-cli.exe" --utf8 compare "$wdemo\\sample.costupdate" | tail -1
+
+if [ -n "${DISPLAY:-}" ]; then
+  exec "$run" "$demo/CostUpdate.exe" "$wdemo\\sample.costupdate"
+fi
+
+display_num=$((20 + RANDOM % 50))
+Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=":$display_num"
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+sleep 1
+"$run" "$demo/CostUpdate.exe" "$wdemo\\sample.costupdate" &
+app=$!
+"$run" "$bin/window_probe.exe" wait CUMainWndClass 60000
+sleep 2  # let it paint
+shot="$root/build/windows/demo-screenshot.png"
+import -window root "$shot"
+"$run" "$bin/window_probe.exe" close CUMainWndClass 1000
+wait "$app" || true
+echo "demo: screenshot saved to $shot"

@@ -1,0 +1,56 @@
+#!/bin/bash
+# Installs what the build and the tests need on a Debian 12 machine; a second run does no work.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cache="$root/.cache"
+
+sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix
+  wine wine64 xvfb xdotool locales fonts-ipafont-gothic libsqlite3-dev sqlite3 tcl
+  imagemagick python3 xz-utils)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+updated=0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo_ apt-get update -qq
+  updated=1
+  sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Wine takes its ANSI code page from the locale: 932 needs ja_JP.UTF-8 generated.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  echo "setup: generating ja_JP.UTF-8"
+  sudo_ localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi
+
+# SQLite for MinGW: the amalgamation built from Debian's own sqlite3 source package.
+if [ ! -f "$cache/sqlite/sqlite3.c" ]; then
+  mkdir -p "$cache/sqlite-src"
+  if ! ls "$cache"/sqlite-src/sqlite3_*.orig.tar.* >/dev/null 2>&1; then
+    if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+      echo "setup: adding a deb-src entry"
+      src=/etc/apt/sources.list.d/debian.sources
+      if [ -f "$src" ]; then
+        sed -n '1,/^$/p' "$src" | sed 's/^Types:.*/Types: deb-src/' | sudo_ tee /etc/apt/sources.list.d/costupdate-src.sources >/dev/null
+      else
+        grep '^deb ' /etc/apt/sources.list | head -1 | sed 's/^deb /deb-src /' | sudo_ tee /etc/apt/sources.list.d/costupdate-src.list >/dev/null
+      fi
+      updated=0
+    fi
+    [ "$updated" = 1 ] || sudo_ apt-get update -qq
+    (cd "$cache/sqlite-src" && apt-get source --download-only sqlite3 >/dev/null)
+  fi
+  work="$cache/sqlite-build"
+  rm -rf "$work" && mkdir -p "$work"
+  tar -xf "$(ls "$cache"/sqlite-src/sqlite3_*.orig.tar.* | head -1)" -C "$work"
+  tree="$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -1)"
+  echo "setup: building sqlite3.c"
+  (cd "$tree" && ./configure >/dev/null && make sqlite3.c >/dev/null)
+  mkdir -p "$cache/sqlite"
+  cp "$tree/sqlite3.c" "$tree/sqlite3.h" "$cache/sqlite/"
+  rm -rf "$work"
+fi

@@ -1,0 +1,51 @@
+#!/bin/bash
+# Start-up under Wine and Xvfb: a switch ends the process without a window; a file
+# argument shows the main window with its title and size, and closing it exits with 0.
+# usage: gui_test.sh EXE_DIR PROBE_EXE
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+exe_dir="$1"
+probe="$2"
+run="$here/../scripts/wine-run.sh"
+fail() { echo "FAIL: $*"; exit 1; }
+
+display_num=$((90 + RANDOM % 100))
+Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=":$display_num"
+cleanup() { "$run" "$probe" close CUMainWndClass 0 >/dev/null 2>&1 || true; kill "$xvfb" 2>/dev/null || true; }
+trap cleanup EXIT
+sleep 1
+
+# A switch: exit 0 at once, no window ever appears.
+for switch in /x -u /I - /; do
+  set +e
+  timeout 60 "$run" "$exe_dir/CostUpdate.exe" "$switch"
+  rc=$?
+  set -e
+  [ "$rc" = 0 ] || fail "CostUpdate.exe $switch exited with $rc"
+done
+if "$run" "$probe" wait CUMainWndClass 0 | grep -q title=; then fail "a window stayed after a switch"; fi
+
+# A file argument (need not exist): the main window, titled, 800 x 600.
+"$run" "$exe_dir/CostUpdate.exe" 'C:\no such folder\x.costupdate' &
+app=$!
+report="$("$run" "$probe" wait CUMainWndClass 30000)" || fail "no main window: $report"
+echo "$report"
+want="$(printf '単価アップデートプログラム' | iconv -f UTF-8 -t CP932 | od -An -tx1 | tr -d ' \n')"
+case "$report" in
+  *"title=$want "*) ;;
+  *) fail "title is not 単価アップデートプログラム: $report" ;;
+esac
+case "$report" in
+  *"width=800 height=600 visible=1"*) ;;
+  *) fail "main window is not 800 x 600 and visible: $report" ;;
+esac
+"$run" "$probe" close CUMainWndClass 1000
+set +e
+timeout 60 tail --pid="$app" -f /dev/null
+wait "$app"
+rc=$?
+set -e
+[ "$rc" = 0 ] || fail "exit code after closing the main window was $rc"
+echo "gui_test: ok"
