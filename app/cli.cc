@@ -120,8 +120,8 @@ void AppendRecord(std::string* out, const PriceItem& r) {
           unsigned(r.work_type), unsigned(r.supplier_code));
 }
 
-void Catalogue(CliResult* result) {
-  struct Catalogue cat;
+void PrintCatalogue(CliResult* result) {
+  Catalogue cat;
   FillCatalogue(CheckList, ProgramDir, "", RealDisk(), &cat);
   for (size_t i = 0; i < cat.lines.size(); ++i)
     Appendf(&result->out, "%c%zu\t%s\n", int(i) == cat.selection ? '*' : ' ', i + 1,
@@ -205,12 +205,18 @@ void Apply(const Options& o, PriceLibrary* library, ItemStore* store, CliResult*
 CliResult RunCli(int argc, const char* const* args, const char* default_dir,
                  const LibraryOpener& open_library) {
   CliResult result{0, "", ""};
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(args[i], "--help") == 0) {
+      result.out = kCliUsage;
+      return result;
+    }
+  }
   Options o;
   o.dir = default_dir;
   std::string usage_error = ParseOptions(argc, args, &o);
   if (!usage_error.empty()) {
     result.exit_code = 2;
-    result.err = "costupdate-cli: " + usage_error + "\n" + kCliUsage;
+    result.err = "costupdate-cli: " + usage_error + " (see --help)\n";
     return result;
   }
   if (o.dir.back() != kSeparator && o.dir.back() != '/') o.dir += kSeparator;
@@ -231,7 +237,7 @@ CliResult RunCli(int argc, const char* const* args, const char* default_dir,
     library->InitDatabase(ProgramDir);
     CheckList.Load();
     if (o.command == "catalogue") {
-      Catalogue(&result);
+      PrintCatalogue(&result);
     } else {
       ItemStore store;
       if (!Load(o, library, &store, &result)) {

@@ -5,10 +5,23 @@
 
 #include "app/globals.h"
 #include "app/main_window.h"
+#include "checklist/url_list.h"
+#include "data/catalogue.h"
+#include "data/disk.h"
 
 const char kMainWindowClass[] = "CUMainWndClass";
 
 namespace {
+
+// The lines the file selector shows; the control itself joins the window later.
+Catalogue FileCatalogue;
+
+void OnCreate() {
+  CheckList.Load();
+  FillCatalogue(CheckList, ProgramDir, StartFile, RealDisk(), &FileCatalogue);
+  FileLoaded = LoadSelectedFile(FileCatalogue.selection, CheckList, ProgramDir, StartFile,
+                                Library, &Store);
+}
 
 void OnDestroy() {
   std::free(Store.states);
@@ -20,6 +33,9 @@ void OnDestroy() {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_CREATE:
+      OnCreate();
+      break;
     case WM_DESTROY:
       OnDestroy();
       break;

@@ -1,0 +1,10 @@
+// The name of an address's cache file in CacheDir.
+#pragma once
+
+const int kCachePathSize = 512;
+
+// out (kCachePathSize bytes) = program_dir + "HDTMP\" + the address without "http://" or
+// "https://", with ':' dropped and '/' turned into '_', + ".costupdate". Returns 1.
+// Returns 0 with out empty when the address has no cache file: the path would not fit,
+// or the name would leave CacheDir (a ".." component or a leading '\').
+int CachePath(char* out, const char* program_dir, const char* url);

@@ -1,0 +1,50 @@
+// Compares each loaded item with its database record and sets the item's change bits.
+#include "data/item_compare.h"
+
+#include <cstring>
+
+#include "data/text_compare.h"
+
+namespace {
+
+// A text field copied with a NUL at its end, so that a record from the database that
+// fills the field without one is not read past.
+struct FieldText {
+  char text[33];
+  FieldText(const char* field, size_t size) {
+    memcpy(text, field, size);
+    text[size] = '\0';
+  }
+};
+
+bool TextsDiffer(const char* a, const char* b, size_t size) {
+  return CompareTextNoCase(FieldText(a, size).text, FieldText(b, size).text) != 0;
+}
+
+ItemState ChangeBits(const PriceItem& item, const PriceItem& stored) {
+  ItemState state = 0;
+  if (TextsDiffer(item.material_name, stored.material_name, sizeof item.material_name))
+    state |= ChangeMaterialName;
+  if (TextsDiffer(item.material_note, stored.material_note, sizeof item.material_note))
+    state |= ChangeMaterialNote;
+  if (item.execution_price != stored.execution_price) state |= ChangeExecutionPrice;
+  if (item.estimate_price != stored.estimate_price) state |= ChangeEstimatePrice;
+  if (item.unit_code != stored.unit_code) state |= ChangeUnit;
+  if (item.work_type != stored.work_type) state |= ChangeWorkType;
+  if (item.supplier_code != stored.supplier_code) state |= ChangeSupplier;
+  return state;
+}
+
+}  // namespace
+
+void ComputeItemStates(PriceLibrary* library, const PriceItem* items, int count,
+                       ItemState* states) {
+  for (int i = 0; i < count; i++) {
+    PriceItem stored;
+    memset(&stored, 0, sizeof stored);
+    if (library->GetItem(items[i].code, &stored))
+      states[i] = ChangeBits(items[i], stored);
+    else
+      states[i] = kNewItemState;
+  }
+}

@@ -1,0 +1,193 @@
+// Writing the selected items into the database group by group, and the item store's upkeep.
+#include "data/item_store.h"
+
+#include <algorithm>
+#include <bitset>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Free records kept after the used ones of a group block.
+const size_t kGroupSlack = 256;
+// An item written while overwrite_prices is off keeps only these bits when its database
+// prices were kept, so its price bits still show the difference.
+const ItemState kKeepPriceDifference = 0xFF0C;
+const ItemState kPriceBits = ChangeExecutionPrice | ChangeEstimatePrice;
+// Set for the length of one group pass on an item that the group no longer held, so that
+// it was written whole, the file's prices included. Bits 8-13 are unused otherwise.
+const ItemState kWrittenWhole = 0x0100;
+const unsigned kGroups = 1u << 16;
+
+bool IsEligible(ItemState state, uint16_t kind_filter) {
+  return (state & StateSelected) && !(state & StateApplied) &&
+         (state & kind_filter & kChangeBits);
+}
+
+bool IsNewItem(ItemState state) { return (state & 0xFF) == 0xFF; }
+
+ItemState WrittenState(ItemState state, int overwrite_prices) {
+  bool whole = state & kWrittenWhole;
+  state &= ItemState(~kWrittenWhole);
+  if (overwrite_prices || IsNewItem(state) || whole || !(state & kPriceBits))
+    return state | StateApplied;
+  return state & kKeepPriceDifference;
+}
+
+// Block bytes for capacity records, as long as the count still fits an int.
+bool BlockBytes(size_t capacity, size_t* bytes) {
+  if (capacity > size_t(INT_MAX) || capacity > SIZE_MAX / sizeof(PriceItem)) return false;
+  *bytes = capacity * sizeof(PriceItem);
+  return true;
+}
+
+bool RecordLess(const PriceItem* a, const PriceItem* b) {
+  return memcmp(a, b, sizeof(PriceItem)) < 0;
+}
+
+// Whether a and b hold the same n records, in any order. False also when memory for
+// the comparison runs out, as the write then cannot be confirmed.
+bool SameRecords(const PriceItem* a, const PriceItem* b, size_t n) {
+  if (memcmp(a, b, n * sizeof(PriceItem)) == 0) return true;
+  if (n > SIZE_MAX / 2 / sizeof(const PriceItem*)) return false;
+  const PriceItem** sorted =
+      static_cast<const PriceItem**>(malloc(2 * n * sizeof(const PriceItem*)));
+  if (!sorted) return false;
+  for (size_t i = 0; i < n; i++) {
+    sorted[i] = &a[i];
+    sorted[n + i] = &b[i];
+  }
+  std::sort(sorted, sorted + n, RecordLess);
+  std::sort(sorted + n, sorted + 2 * n, RecordLess);
+  bool same = true;
+  for (size_t i = 0; i < n && same; i++)
+    same = memcmp(sorted[i], sorted[n + i], sizeof(PriceItem)) == 0;
+  free(sorted);
+  return same;
+}
+
+// Reads the group of code back and checks that it holds the n records of block.
+bool GroupHolds(PriceLibrary* library, Code code, RecordBlock block, size_t n) {
+  RecordBlock back = nullptr;
+  int stored = 0;
+  library->ReadGroup(code, &back, &stored);
+  bool same = false;
+  if (stored >= 0 && size_t(stored) == n) {
+    if (n == 0) {
+      same = true;
+    } else if (back) {
+      const PriceItem* written = library->LockBlock(block);
+      const PriceItem* read = library->LockBlock(back);
+      if (written && read) same = SameRecords(written, read, n);
+      if (read) library->UnlockBlock(back);
+      if (written) library->UnlockBlock(block);
+    }
+  }
+  if (back) library->FreeBlock(back);
+  return same;
+}
+
+// One read-modify-write of the group of items[first], covering every eligible item of
+// that group from first on. The states change only when the group was written and read
+// back as written; false otherwise.
+bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemState* states,
+                uint16_t kind_filter, int overwrite_prices, int first, uint8_t* written) {
+  Code code = items[first].code;
+  unsigned group = CodeGroup(code);
+  RecordBlock block = nullptr;
+  int read = 0;
+  library->ReadGroup(code, &block, &read);
+  size_t n = block && read > 0 ? size_t(read) : 0;
+  size_t capacity = n + kGroupSlack;
+  size_t bytes = 0;
+  RecordBlock sized = nullptr;
+  if (BlockBytes(capacity, &bytes))
+    sized = block ? library->ResizeBlock(block, bytes) : library->AllocBlock(bytes);
+  if (!sized) {
+    if (block) library->FreeBlock(block);
+    return false;
+  }
+  block = sized;
+
+  PriceItem* records = library->LockBlock(block);
+  bool ok = records != nullptr;
+  for (int j = first; j < count && ok; j++) {
+    if (!IsEligible(states[j], kind_filter) || CodeGroup(items[j].code) != group) continue;
+    size_t k = 0;
+    while (k < n && records[k].code != items[j].code) k++;
+    uint32_t execution_price = records[k].execution_price;
+    uint32_t estimate_price = records[k].estimate_price;
+    records[k] = items[j];
+    if (!overwrite_prices && !IsNewItem(states[j])) {
+      if (k < n) {
+        records[k].execution_price = execution_price;
+        records[k].estimate_price = estimate_price;
+      } else {
+        // Found when the file was loaded but gone now: there are no database prices to
+        // keep, and the free record's zeros are no prices at all.
+        states[j] |= kWrittenWhole;
+      }
+    }
+    if (k < n) continue;
+    n++;
+    if (n + 1 < capacity) continue;
+    capacity = n + kGroupSlack;
+    library->UnlockBlock(block);
+    records = nullptr;
+    RecordBlock grown = BlockBytes(capacity, &bytes) ? library->ResizeBlock(block, bytes) : nullptr;
+    if (grown) {
+      block = grown;
+      records = library->LockBlock(block);
+    }
+    ok = records != nullptr;
+  }
+  if (records) library->UnlockBlock(block);
+  if (ok) {
+    library->WriteGroup(code, block, int(n));
+    ok = GroupHolds(library, code, block, n);
+  }
+  library->FreeBlock(block);
+
+  for (int j = first; j < count; j++) {
+    if (!IsEligible(states[j], kind_filter) || CodeGroup(items[j].code) != group) continue;
+    states[j] = ok ? WrittenState(states[j], overwrite_prices)
+                   : ItemState(states[j] & ~kWrittenWhole);
+    if (ok && written) written[j] = 1;
+  }
+  return ok;
+}
+
+}  // namespace
+
+void ReleaseItems(ItemStore* store) {
+  free(store->items);
+  free(store->states);
+  store->items = nullptr;
+  store->states = nullptr;
+  store->count = 0;
+}
+
+bool IsShown(ItemState state, uint16_t kind_filter) {
+  return !(state & StateApplied) && (state & kChangeBits) && (state & kind_filter & kChangeBits);
+}
+
+int ApplySelectedItems(PriceLibrary* library, PriceItem* items, int count, ItemState* states,
+                       uint16_t kind_filter, int overwrite_prices, int* failed_groups,
+                       uint8_t* written) {
+  if (failed_groups) *failed_groups = 0;
+  if (written && count > 0) memset(written, 0, size_t(count));
+  // A group that failed once is left alone for the rest of the call; its items would
+  // otherwise each start another attempt.
+  std::bitset<kGroups> failed;
+  for (int i = 0; i < count; i++) {
+    if (!IsEligible(states[i], kind_filter) || CodeCategory(items[i].code) == 0) continue;
+    unsigned group = CodeGroup(items[i].code);
+    if (failed[group]) continue;
+    if (!ApplyGroup(library, items, count, states, kind_filter, overwrite_prices, i, written)) {
+      failed[group] = true;
+      if (failed_groups) ++*failed_groups;
+    }
+  }
+  return 0;
+}

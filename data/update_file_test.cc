@@ -1,0 +1,408 @@
+// Tests of the update-file loader: lines, fields, numbers, order and duplicates.
+#include "data/update_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "data/fake_price_library.h"
+
+namespace {
+
+std::string TempPath(const char* name) { return ::testing::TempDir() + "update_file_" + name; }
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, f);
+  ASSERT_EQ(bytes.size(), fwrite(bytes.data(), 1, bytes.size(), f));
+  fclose(f);
+}
+
+bool IsZero(const PriceItem& item) {
+  static const PriceItem zero = {};
+  return memcmp(&item, &zero, sizeof item) == 0;
+}
+
+// Loads text from a file and keeps the result for the checks.
+class Loaded {
+ public:
+  explicit Loaded(const std::string& text) {
+    std::string path = TempPath("load.costupdate");
+    WriteFile(path, text);
+    result = LoadUpdateFile(&library, path.c_str(), &items, &count);
+    remove(path.c_str());
+  }
+  ~Loaded() { free(items); }
+  Loaded(const Loaded&) = delete;
+  Loaded& operator=(const Loaded&) = delete;
+
+  FakePriceLibrary library;
+  int result = -1;
+  PriceItem* items = nullptr;
+  int count = -1;
+};
+
+TEST(UpdateFile, StoresEveryFieldOfAnItemLine) {
+  Loaded f("3-12-0045-0002-0001,異形棒鋼 D13,JIS G3112,67000,71000,3,110,27\r\n");
+  ASSERT_EQ(0, f.result);
+  ASSERT_EQ(1, f.count);
+  const PriceItem& r = f.items[0];
+  EXPECT_EQ(MakeCode(3, 12, 45, 2, 1), r.code);
+  EXPECT_STREQ("異形棒鋼 D13", r.material_name);
+  EXPECT_STREQ("JIS G3112", r.material_note);
+  EXPECT_EQ(67000u, r.execution_price);
+  EXPECT_EQ(71000u, r.estimate_price);
+  EXPECT_EQ(3u, r.unit_code);
+  EXPECT_EQ(110u, r.work_type);
+  EXPECT_EQ(27u, r.supplier_code);
+  // Every byte the line does not fill stays zero, the end of the note included.
+  PriceItem expected = {};
+  expected.code = r.code;
+  strcpy(expected.material_name, "異形棒鋼 D13");
+  strcpy(expected.material_note, "JIS G3112");
+  expected.execution_price = 67000;
+  expected.estimate_price = 71000;
+  expected.unit_code = 3;
+  expected.work_type = 110;
+  expected.supplier_code = 27;
+  EXPECT_EQ(0, memcmp(&expected, &r, sizeof r));
+  EXPECT_TRUE(IsZero(f.items[1]));
+}
+
+TEST(UpdateFile, SkipsLinesThatAreNoItems) {
+  Loaded f("単価アップデートファイル\r\ncode,name\r\n\r\n1-01-0001-0001-0001,A,,1,2,3,4,5\r\n"
+           "# 1-01-0001-0001-0002,B\r\n");
+  ASSERT_EQ(0, f.result);
+  ASSERT_EQ(1, f.count);
+  EXPECT_EQ(MakeCode(1, 1, 1, 1, 1), f.items[0].code);
+}
+
+TEST(UpdateFile, DuplicateCodeKeepsItsLastLine) {
+  Loaded f("1-01-0001-0001-0002,first,,1,1,1,1,1\n"
+           "1-01-0001-0001-0001,other,,9,9,9,9,9\n"
+           "1-01-0001-0001-0002,second,,2,2,2,2,2\n"
+           "1-01-0001-0001-0002,last,,3,3,3,3,3\n");
+  ASSERT_EQ(0, f.result);
+  ASSERT_EQ(2, f.count);
+  EXPECT_STREQ("other", f.items[0].material_name);
+  EXPECT_STREQ("last", f.items[1].material_name);
+  EXPECT_EQ(3u, f.items[1].execution_price);
+  EXPECT_TRUE(IsZero(f.items[2]));
+  EXPECT_TRUE(IsZero(f.items[3]));  // the dropped duplicates leave zero records
+}
+
+TEST(UpdateFile, TextFieldsKeepThirtyBytes) {
+  const std::string b30(30, 'b');
+  // 29 bytes and a double-byte character: the character's trail byte is cut off.
+  const std::string cut = std::string(29, 'c') + "\x83\x41";
+  Loaded f("1-01-0001-0001-0001," + b30 + "," + b30 + "X,0,0,0,0,0\n" +
+           "1-01-0001-0001-0002," + cut + "," + cut + ",0,0,0,0,0\n");
+  ASSERT_EQ(2, f.count);
+  EXPECT_EQ(b30, f.items[0].material_name);
+  EXPECT_EQ(b30, f.items[0].material_note);
+  EXPECT_EQ(std::string(29, 'c') + "\x83", f.items[1].material_name);
+  EXPECT_EQ(std::string(29, 'c') + "\x83", f.items[1].material_note);
+  EXPECT_EQ(0, f.items[1].material_note[31]);
+}
+
+TEST(UpdateFile, QuotesProtectCommasAndVanish) {
+  Loaded f("\"1-01-0001-0001-0001\",\"A,B\",x\"\"y,\"1,2\"00,7,0,0,0\n");
+  ASSERT_EQ(1, f.count);
+  EXPECT_STREQ("A,B", f.items[0].material_name);
+  EXPECT_STREQ("xy", f.items[0].material_note);
+  EXPECT_EQ(1u, f.items[0].execution_price);  // "1,200": the comma stops the digits
+  EXPECT_EQ(7u, f.items[0].estimate_price);
+}
+
+TEST(UpdateFile, NumbersWrapAndAreCutToTheirWidth) {
+  Loaded f("1-01-0001-0001-0001,a,,-5,12abc,300,65537,70000\n"
+           "1-01-0001-0001-0002,b,,,  +8,\t4, -1 ,x9\n"
+           "1-01-0001-0001-0003,c,,4294967297,99999999999999999999,256,0,65535\n");
+  ASSERT_EQ(3, f.count);
+  EXPECT_EQ(4294967291u, f.items[0].execution_price);
+  EXPECT_EQ(12u, f.items[0].estimate_price);
+  EXPECT_EQ(44u, f.items[0].unit_code);
+  EXPECT_EQ(1u, f.items[0].work_type);
+  EXPECT_EQ(70000u - 65536u, f.items[0].supplier_code);
+  EXPECT_EQ(0u, f.items[1].execution_price);
+  EXPECT_EQ(8u, f.items[1].estimate_price);
+  EXPECT_EQ(4u, f.items[1].unit_code);
+  EXPECT_EQ(65535u, f.items[1].work_type);
+  EXPECT_EQ(0u, f.items[1].supplier_code);
+  EXPECT_EQ(1u, f.items[2].execution_price);
+  EXPECT_EQ(1661992959u, f.items[2].estimate_price);  // (10^20 - 1) mod 2^32
+  EXPECT_EQ(0u, f.items[2].unit_code);
+  EXPECT_EQ(65535u, f.items[2].supplier_code);
+}
+
+TEST(UpdateFile, ParseDecimal) {
+  struct Case {
+    const char* text;
+    uint32_t value;
+  } cases[] = {
+      {"", 0},          {"abc", 0},         {"-", 0},           {"+-3", 0},
+      {"42", 42},       {"+42", 42},        {"-1", 4294967295u}, {" \t\v\f\r\n7", 7},
+      {"4294967295", 4294967295u},           {"4294967296", 0},  {"- 3", 0},
+      {"0012", 12},     {"12 34", 12},      {"\x82\x4f", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.value, ParseDecimal(c.text)) << '"' << c.text << '"';
+}
+
+TEST(UpdateFile, LongLineIsCutAndItsRestReadAsTheNextLine) {
+  std::string first = "1-01-0001-0001-0001,long,,1,2,3,4,5";
+  first += std::string(kMaxLineBytes - first.size(), ' ');
+  std::string second = "1-01-0001-0001-0002,rest,,6,7,8,9,10";
+  second += std::string(49 - second.size(), ' ');
+  ASSERT_EQ(300u, first.size() + second.size());
+
+  char line[kLineBufferSize];
+  std::string text = first + second + "\r\n";
+  size_t used = ReadLine(text.c_str(), line);
+  EXPECT_EQ(251u, used);
+  EXPECT_EQ(first, line);
+  EXPECT_EQ(51u, ReadLine(text.c_str() + used, line));
+  EXPECT_EQ(second, line);
+
+  Loaded f(text);
+  ASSERT_EQ(2, f.count);
+  EXPECT_STREQ("long", f.items[0].material_name);
+  EXPECT_EQ(5u, f.items[0].supplier_code);
+  EXPECT_STREQ("rest", f.items[1].material_name);
+  EXPECT_EQ(10u, f.items[1].supplier_code);
+}
+
+TEST(UpdateFile, ReadLineStepsOverRunsOfLineEnds) {
+  const char text[] = "one\r\n\r\n\n\rtwo\rthree\nfour";
+  const char* p = text;
+  char line[kLineBufferSize];
+  std::vector<std::string> lines;
+  std::vector<size_t> used;
+  while (*p) {
+    size_t n = ReadLine(p, line);
+    ASSERT_GT(n, 0u);
+    used.push_back(n);
+    lines.push_back(line);
+    p += n;
+  }
+  EXPECT_EQ((std::vector<std::string>{"one", "two", "three", "four"}), lines);
+  EXPECT_EQ((std::vector<size_t>{9, 4, 6, 4}), used);
+  EXPECT_EQ(0u, ReadLine("", line));
+  EXPECT_STREQ("", line);
+  // A line end at the very start is taken as a one-byte line.
+  EXPECT_EQ(2u, ReadLine("\r\n", line));
+  EXPECT_STREQ("\r", line);
+}
+
+TEST(UpdateFile, LineEndsOfEveryKindSeparateItems) {
+  Loaded f("\r\n1-01-0001-0001-0001,a\r1-01-0001-0001-0002,b\n\n\n1-01-0001-0001-0003,c"
+           "\n\r\r\n1-01-0001-0001-0004,d");
+  ASSERT_EQ(4, f.count);
+  EXPECT_STREQ("a", f.items[0].material_name);
+  EXPECT_STREQ("d", f.items[3].material_name);
+}
+
+TEST(UpdateFile, NulEndsTheText) {
+  std::string text = "1-01-0001-0001-0001,a,,1\n1-01-0001-0001-0002,b";
+  text += '\0';
+  text += "c,,2\n1-01-0001-0001-0003,c,,3\n";
+  Loaded f(text);
+  ASSERT_EQ(0, f.result);
+  ASSERT_EQ(2, f.count);
+  EXPECT_STREQ("b", f.items[1].material_name);
+  EXPECT_EQ(0u, f.items[1].execution_price);
+}
+
+TEST(UpdateFile, GetField) {
+  struct Case {
+    const char* line;
+    int k;
+    const char* field;
+  } cases[] = {
+      {"a,b,c", 0, "a"},
+      {"a,b,c", 2, "c"},
+      {"a,b,c", 5, "c"},  // past the last comma: the last field
+      {"a,,c", 1, ""},
+      {"", 0, ""},
+      {"\"a,b\",c", 0, "a,b"},
+      {"\"a,b\",c", 1, "c"},
+      {"x\"\"y,z", 0, "xy"},
+      {"\"\"", 0, ""},
+      {"\"open,to the end", 0, "open,to the end"},
+      {"a,b\"\",c", 1, "b"},
+  };
+  for (const Case& c : cases) {
+    char field[kLineBufferSize];
+    GetField(c.line, c.k, field);
+    EXPECT_STREQ(c.field, field) << c.line << " field " << c.k;
+  }
+}
+
+TEST(UpdateFile, ShortLineRepeatsItsLastFieldInTheMissingOnes) {
+  Loaded f("1-01-0001-0001-0001,name,note,100,200,7\n");
+  ASSERT_EQ(1, f.count);
+  EXPECT_EQ(7u, f.items[0].unit_code);
+  EXPECT_EQ(7u, f.items[0].work_type);
+  EXPECT_EQ(7u, f.items[0].supplier_code);
+}
+
+TEST(UpdateFile, EmptyFileAndFileWithoutItemsLoadAsNoRecords) {
+  for (const char* text : {"", "\r\n\r\n", "title only\r\n"}) {
+    Loaded f(text);
+    EXPECT_EQ(0, f.result);
+    EXPECT_EQ(0, f.count);
+    ASSERT_NE(nullptr, f.items);
+    EXPECT_TRUE(IsZero(f.items[0]));
+  }
+}
+
+TEST(UpdateFile, MissingFileLeavesTheOutputsAlone) {
+  FakePriceLibrary library;
+  PriceItem sentinel;
+  PriceItem* items = &sentinel;
+  int count = 77;
+  std::string path = TempPath("does_not_exist.costupdate");
+  remove(path.c_str());
+  EXPECT_EQ(1, LoadUpdateFile(&library, path.c_str(), &items, &count));
+  EXPECT_EQ(&sentinel, items);
+  EXPECT_EQ(77, count);
+}
+
+TEST(UpdateFile, ManyItemsGrowTheArrayAndKeepAZeroRecordAfterThem) {
+  for (int n : {511, 512, 513, 1500}) {
+    std::string text;
+    char line[64];
+    for (int i = n; i >= 1; i--) {
+      snprintf(line, sizeof line, "1-01-0001-%04d-%04d,n%d,,%d\n", i / 1000, i % 1000, i, i);
+      text += line;
+    }
+    Loaded f(text);
+    ASSERT_EQ(n, f.count);
+    for (int i = 0; i < n; i++) {
+      ASSERT_EQ(uint32_t(i + 1), f.items[i].execution_price) << i;
+    }
+    EXPECT_TRUE(IsZero(f.items[n]));
+  }
+}
+
+TEST(UpdateFile, CompareCodes) {
+  const Code a = MakeCode(3, 1, 2, 3, 4);
+  struct Case {
+    Code a, b;
+    int result;
+  } cases[] = {
+      {a, a, 0},
+      {a, a + 1, -1},
+      {a + 1, a, 1},
+      {MakeCode(3, 9, 0, 0, 0), MakeCode(4, 0, 0, 0, 0), -1},
+      // Unsigned: a category with its top bit set is the largest.
+      {MakeCode(0x80, 0, 0, 0, 0), MakeCode(0x7F, 0xFF, 0xFFFF, 0xFFFF, 0xFFFF), 1},
+      // Category 0 is the code 0 whatever the rest says.
+      {MakeCode(0, 5, 6, 7, 8), 0, 0},
+      {MakeCode(0, 5, 6, 7, 8), MakeCode(0, 1, 0, 0, 0), 0},
+      {MakeCode(0, 0xFF, 0xFFFF, 0xFFFF, 0xFFFF), MakeCode(1, 0, 0, 0, 0), -1},
+      // Categories 1 and 2 ignore the high bytes of SmallItem and MiddleItem.
+      {MakeCode(1, 5, 0x1203, 0x3407, 9), MakeCode(1, 5, 0x0003, 0x0007, 9), 0},
+      {MakeCode(2, 5, 0xFF03, 0x0007, 9), MakeCode(2, 5, 0x0003, 0xFF07, 9), 0},
+      {MakeCode(2, 5, 0xFF03, 0x0007, 9), MakeCode(2, 5, 0x0004, 0x0000, 0), -1},
+      {MakeCode(1, 5, 0x0100, 0, 0), MakeCode(1, 5, 0x00FF, 0, 0), -1},
+      // but not the high byte of the sub-number, nor any byte in other categories.
+      {MakeCode(1, 5, 3, 7, 0x0100), MakeCode(1, 5, 3, 7, 0x0001), 1},
+      {MakeCode(3, 5, 0x1203, 7, 9), MakeCode(3, 5, 0x0003, 7, 9), 1},
+      {MakeCode(3, 5, 3, 0x3407, 9), MakeCode(3, 5, 3, 0x0007, 9), 1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.result, CompareCodes(c.a, c.b)) << std::hex << c.a << " " << c.b;
+    EXPECT_EQ(-c.result, CompareCodes(c.b, c.a)) << std::hex << c.b << " " << c.a;
+  }
+}
+
+TEST(UpdateFile, PreShuffle) {
+  PriceItem records[25];
+  PriceItem* p[25];
+  for (int i = 0; i < 25; i++) p[i] = &records[i];
+  PreShuffle(p, 1);
+  EXPECT_EQ(&records[0], p[0]);
+
+  PreShuffle(p, 25);
+  PriceItem* expected[25];
+  for (int i = 0; i < 25; i++) expected[i] = &records[i];
+  std::swap(expected[0], expected[17]);
+  std::swap(expected[10], expected[2]);
+  std::swap(expected[20], expected[12]);
+  for (int i = 0; i < 25; i++) EXPECT_EQ(expected[i], p[i]) << i;
+
+  PreShuffle(p, 0);  // no pointer is touched
+  for (int i = 0; i < 25; i++) EXPECT_EQ(expected[i], p[i]) << i;
+}
+
+TEST(UpdateFile, VariantsOfCategoryOneAndTwoCodesAreBothKept) {
+  // The two codes differ only in the ignored bytes: equal in order, different codes.
+  Loaded f("1-05-0300-0007-0001,wide,,1\n"
+           "1-05-0044-0007-0001,narrow,,2\n"
+           "1-05-0044-0007-0000,before,,3\n");
+  ASSERT_EQ(3, f.count);
+  EXPECT_STREQ("before", f.items[0].material_name);
+  EXPECT_STREQ("narrow", f.items[1].material_name);  // the later line first
+  EXPECT_STREQ("wide", f.items[2].material_name);
+}
+
+TEST(UpdateFile, VariantBetweenDuplicatesKeepsThemApart) {
+  // The later line sorts first among equals, so the variant separates the two lines of
+  // the same code and neither is dropped.
+  Loaded f("2-05-0044-0007-0001,old,,1\n"
+           "2-05-0300-0007-0001,variant,,2\n"
+           "2-05-0044-0007-0001,new,,3\n");
+  ASSERT_EQ(3, f.count);
+  EXPECT_STREQ("new", f.items[0].material_name);
+  EXPECT_STREQ("variant", f.items[1].material_name);
+  EXPECT_STREQ("old", f.items[2].material_name);
+}
+
+// Expected result of SortItems: stable order by code with later records first among
+// equals, then the drop of records equal in code to the one kept before.
+std::vector<PriceItem> ReferenceSort(const std::vector<PriceItem>& in) {
+  std::vector<PriceItem> reversed(in.rbegin(), in.rend());
+  std::stable_sort(reversed.begin(), reversed.end(), [](const PriceItem& a, const PriceItem& b) {
+    return CompareCodes(a.code, b.code) < 0;
+  });
+  std::vector<PriceItem> out;
+  for (const PriceItem& r : reversed)
+    if (out.empty() || out.back().code != r.code) out.push_back(r);
+  return out;
+}
+
+TEST(UpdateFile, SortItemsMatchesTheOrderOnShuffledSortedAndReversedInput) {
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (int layout = 0; layout < 3; layout++) {
+    std::vector<PriceItem> in(5000);
+    for (size_t i = 0; i < in.size(); i++) {
+      PriceItem& r = in[i];
+      memset(&r, 0, sizeof r);
+      unsigned v = layout == 0 ? next() % 1500 : layout == 1 ? unsigned(i / 3) : 5000 - i;
+      // Categories 1 to 3, with high bytes that only category 3 sees.
+      r.code = MakeCode(1 + v % 3, v % 7, (next() % 2) << 8, v, (next() % 2) << 8);
+      r.execution_price = uint32_t(i);
+    }
+    std::vector<PriceItem> expected = ReferenceSort(in);
+    std::vector<PriceItem> items = in;
+    ASSERT_EQ(1, SortItems(items.data(), int(items.size())));
+    for (size_t i = 0; i < items.size(); i++) {
+      if (i < expected.size()) {
+        ASSERT_EQ(0, memcmp(&expected[i], &items[i], sizeof(PriceItem))) << layout << " " << i;
+      } else {
+        ASSERT_TRUE(IsZero(items[i])) << layout << " " << i;
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,424 @@
+// The price records and name tables of the estimating database, kept in one SQLite file.
+#include "qupra/price_store.h"
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "qupra/store_path.h"
+
+namespace {
+
+// Bumped when the tables change; a file of another version is left alone.
+const int kSchemaVersion = 1;
+// A second process holding the file waits this long before a call gives up.
+const int kBusyTimeoutMs = 5000;
+
+// Records are kept whole as 84-byte blobs; the columns beside them only index them.
+const char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS items("
+    " grp INTEGER NOT NULL,"
+    " pos INTEGER NOT NULL,"
+    " code INTEGER NOT NULL,"
+    " record BLOB NOT NULL CHECK(length(record) = 84),"
+    " PRIMARY KEY(grp, pos)) WITHOUT ROWID;"
+    "CREATE INDEX IF NOT EXISTS items_code ON items(code);"
+    "CREATE TABLE IF NOT EXISTS large_names("
+    " category INTEGER NOT NULL, large INTEGER NOT NULL, name BLOB NOT NULL,"
+    " PRIMARY KEY(category, large)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS middle_names("
+    " category INTEGER NOT NULL, large INTEGER NOT NULL, middle INTEGER NOT NULL,"
+    " name BLOB NOT NULL, PRIMARY KEY(category, large, middle)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS small_names("
+    " category INTEGER NOT NULL, large INTEGER NOT NULL, middle INTEGER NOT NULL,"
+    " small INTEGER NOT NULL, name BLOB NOT NULL,"
+    " PRIMARY KEY(category, large, middle, small)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS unit_names(unit INTEGER PRIMARY KEY, name BLOB NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS supplier_names("
+    " supplier INTEGER PRIMARY KEY, name BLOB NOT NULL);"
+    "PRAGMA user_version = 1;";
+
+struct NameTableSql {
+  int keys;
+  const char* get;
+  const char* put;  // the name is parameter keys + 1
+  const char* remove;
+  const char* all;  // the keys, then the name
+};
+
+const NameTableSql kNameTables[] = {
+    {2, "SELECT name FROM large_names WHERE category = ?1 AND large = ?2",
+     "INSERT OR REPLACE INTO large_names(category, large, name) VALUES(?1, ?2, ?3)",
+     "DELETE FROM large_names WHERE category = ?1 AND large = ?2",
+     "SELECT category, large, name FROM large_names ORDER BY category, large"},
+    {3, "SELECT name FROM middle_names WHERE category = ?1 AND large = ?2 AND middle = ?3",
+     "INSERT OR REPLACE INTO middle_names(category, large, middle, name) VALUES(?1, ?2, ?3, ?4)",
+     "DELETE FROM middle_names WHERE category = ?1 AND large = ?2 AND middle = ?3",
+     "SELECT category, large, middle, name FROM middle_names ORDER BY category, large, middle"},
+    {4,
+     "SELECT name FROM small_names"
+     " WHERE category = ?1 AND large = ?2 AND middle = ?3 AND small = ?4",
+     "INSERT OR REPLACE INTO small_names(category, large, middle, small, name)"
+     " VALUES(?1, ?2, ?3, ?4, ?5)",
+     "DELETE FROM small_names WHERE category = ?1 AND large = ?2 AND middle = ?3 AND small = ?4",
+     "SELECT category, large, middle, small, name FROM small_names"
+     " ORDER BY category, large, middle, small"},
+    {1, "SELECT name FROM unit_names WHERE unit = ?1",
+     "INSERT OR REPLACE INTO unit_names(unit, name) VALUES(?1, ?2)",
+     "DELETE FROM unit_names WHERE unit = ?1", "SELECT unit, name FROM unit_names ORDER BY unit"},
+    {1, "SELECT name FROM supplier_names WHERE supplier = ?1",
+     "INSERT OR REPLACE INTO supplier_names(supplier, name) VALUES(?1, ?2)",
+     "DELETE FROM supplier_names WHERE supplier = ?1",
+     "SELECT supplier, name FROM supplier_names ORDER BY supplier"},
+};
+
+const NameTableSql& SqlOf(NameTable table) { return kNameTables[int(table)]; }
+
+bool IsLevelTable(NameTable table) { return SqlOf(table).keys > 1; }
+
+// SQLite integers are signed: a code is kept as the same 64 bits.
+int64_t ToSql(Code code) {
+  int64_t value;
+  std::memcpy(&value, &code, sizeof value);
+  return value;
+}
+
+// One prepared statement, finalized when it goes out of scope. A failed prepare leaves it
+// empty, and every step of an empty statement fails.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) {
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(stmt_);
+      stmt_ = nullptr;
+    }
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  void Bind(int index, int64_t value) {
+    if (stmt_) sqlite3_bind_int64(stmt_, index, value);
+  }
+  void BindBlob(int index, const void* data, size_t size) {
+    // A zero-length blob bound from null would be NULL, which the tables refuse.
+    static const char kEmpty = 0;
+    if (stmt_) sqlite3_bind_blob64(stmt_, index, size ? data : &kEmpty, size, SQLITE_TRANSIENT);
+  }
+  int Step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+  // Runs a statement that gives no rows, ready to be bound and run again.
+  bool Run() {
+    bool done = Step() == SQLITE_DONE;
+    Reset();
+    return done;
+  }
+  void Reset() {
+    if (stmt_) sqlite3_reset(stmt_);
+  }
+  int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
+  // The stored record, when the column holds exactly one.
+  bool Record(int column, PriceItem* out) {
+    const void* data = sqlite3_column_blob(stmt_, column);
+    if (!data || sqlite3_column_bytes(stmt_, column) != int(sizeof(PriceItem))) return false;
+    std::memcpy(out, data, sizeof(PriceItem));
+    return true;
+  }
+  // A stored name as the library hands it out: cut at 255 bytes and at a NUL.
+  std::string Name(int column) {
+    const char* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    int bytes = sqlite3_column_bytes(stmt_, column);
+    if (!data || bytes <= 0) return std::string();
+    size_t size = size_t(bytes) < kMaxNameBytes ? size_t(bytes) : kMaxNameBytes;
+    const void* nul = std::memchr(data, 0, size);
+    if (nul) size = size_t(static_cast<const char*>(nul) - data);
+    return std::string(data, size);
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+bool Exec(sqlite3* db, const char* sql) {
+  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Takes the write lock at once, so a second writer waits at the start instead of failing
+// halfway; rolls back unless committed.
+class Transaction {
+ public:
+  explicit Transaction(sqlite3* db) : db_(db), begun_(Exec(db, "BEGIN IMMEDIATE")) {}
+  ~Transaction() {
+    if (begun_ && !committed_) Exec(db_, "ROLLBACK");
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  bool begun() const { return begun_; }
+  bool Commit() {
+    committed_ = begun_ && Exec(db_, "COMMIT");
+    return committed_;
+  }
+
+ private:
+  sqlite3* db_;
+  bool begun_;
+  bool committed_ = false;
+};
+
+bool ReadUserVersion(sqlite3* db, int* out) {
+  Statement s(db, "PRAGMA user_version");
+  if (s.Step() != SQLITE_ROW) return false;
+  *out = int(s.Int(0));
+  return true;
+}
+
+void CopyName(const std::string& name, char* out) {
+  std::memcpy(out, name.data(), name.size());
+  out[name.size()] = '\0';
+}
+
+// The key columns of an entry, as its table orders them.
+void KeyOf(const NameEntry& entry, int64_t key[4]) {
+  if (IsLevelTable(entry.table)) {
+    key[0] = CodeCategory(entry.code);
+    key[1] = CodeLargeItem(entry.code);
+    key[2] = CodeMiddleItem(entry.code);
+    key[3] = CodeSmallItem(entry.code);
+  } else {
+    key[0] = entry.number;
+  }
+}
+
+}  // namespace
+
+bool IsValidNameEntry(const NameEntry& entry) {
+  if (int(entry.table) < 0 || int(entry.table) > int(NameTable::kSupplier)) return false;
+  if (entry.name.size() > kMaxNameBytes || entry.name.find('\0') != std::string::npos) return false;
+  if (IsLevelTable(entry.table)) return CodeCategory(entry.code) != 0;
+  return entry.number >= 1 && entry.number <= 0xFFFF;
+}
+
+PriceStore::PriceStore() : db_(nullptr) {}
+
+PriceStore::~PriceStore() { Close(); }
+
+bool PriceStore::Open(const char* folder, OpenMode mode) {
+  Close();
+  std::string path, file_name;
+  if (!JoinFolderFile(folder, kStoreFileName, kHostPathStyle, &path) ||
+      !SqliteFileName(path, &file_name))
+    return false;
+  int flags = mode == OpenMode::kReadOnly ? SQLITE_OPEN_READONLY
+                                          : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file_name.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return false;
+  }
+  db_ = db;
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  // Reading the version is the first access: a file that is no database fails here.
+  int version = 0;
+  bool usable = ReadUserVersion(db_, &version) &&
+                (version == kSchemaVersion ||
+                 (version == 0 && mode == OpenMode::kReadWrite && CreateSchema()));
+  if (!usable) Close();
+  return usable;
+}
+
+bool PriceStore::CreateSchema() {
+  Transaction t(db_);
+  int version = 0;
+  // Another process may have created the tables while this one waited for the lock.
+  if (!t.begun() || !ReadUserVersion(db_, &version)) return false;
+  if (version == kSchemaVersion) return true;
+  return version == 0 && Exec(db_, kSchema) && t.Commit();
+}
+
+void PriceStore::Close() {
+  sqlite3_close(db_);
+  db_ = nullptr;
+}
+
+bool PriceStore::GetItem(Code code, PriceItem* out) {
+  if (!db_ || !out || CodeCategory(code) == 0) return false;
+  Statement s(db_, "SELECT record FROM items WHERE grp = ?1 AND code = ?2 ORDER BY pos LIMIT 1");
+  s.Bind(1, CodeGroup(code));
+  s.Bind(2, ToSql(code));
+  PriceItem item;
+  if (s.Step() != SQLITE_ROW || !s.Record(0, &item) || item.code != code) return false;
+  *out = item;
+  return true;
+}
+
+bool PriceStore::ReadGroup(Code code, std::vector<PriceItem>* out) {
+  out->clear();
+  if (!db_) return false;
+  Statement s(db_, "SELECT record FROM items WHERE grp = ?1 ORDER BY pos");
+  s.Bind(1, CodeGroup(code));
+  int rc;
+  PriceItem item;
+  while ((rc = s.Step()) == SQLITE_ROW) {
+    if (!s.Record(0, &item) || CodeGroup(item.code) != CodeGroup(code)) break;
+    out->push_back(item);
+  }
+  if (rc != SQLITE_DONE) out->clear();
+  return rc == SQLITE_DONE;
+}
+
+bool PriceStore::WriteGroup(Code code, const PriceItem* items, size_t count) {
+  if (!db_ || CodeCategory(code) == 0 || (count && !items)) return false;
+  unsigned group = CodeGroup(code);
+  for (size_t i = 0; i < count; ++i)
+    if (CodeGroup(items[i].code) != group) return false;
+  Transaction t(db_);
+  if (!t.begun()) return false;
+  Statement remove(db_, "DELETE FROM items WHERE grp = ?1");
+  remove.Bind(1, group);
+  if (!remove.Run()) return false;
+  Statement insert(db_, "INSERT INTO items(grp, pos, code, record) VALUES(?1, ?2, ?3, ?4)");
+  for (size_t i = 0; i < count; ++i) {
+    insert.Bind(1, group);
+    insert.Bind(2, int64_t(i));
+    insert.Bind(3, ToSql(items[i].code));
+    insert.BindBlob(4, &items[i], sizeof(PriceItem));
+    if (!insert.Run()) return false;
+  }
+  return t.Commit();
+}
+
+bool PriceStore::PutItems(const std::vector<PriceItem>& items) {
+  if (!db_) return false;
+  for (const PriceItem& item : items)
+    if (CodeCategory(item.code) == 0) return false;
+  Transaction t(db_);
+  if (!t.begun()) return false;
+  for (const PriceItem& item : items)
+    if (!PutItem(item)) return false;
+  return t.Commit();
+}
+
+bool PriceStore::PutItem(const PriceItem& item) {
+  unsigned group = CodeGroup(item.code);
+  Statement find(db_, "SELECT pos FROM items WHERE grp = ?1 AND code = ?2 ORDER BY pos LIMIT 1");
+  find.Bind(1, group);
+  find.Bind(2, ToSql(item.code));
+  int rc = find.Step();
+  if (rc == SQLITE_ROW) {
+    int64_t pos = find.Int(0);
+    find.Reset();
+    Statement update(db_, "UPDATE items SET record = ?3 WHERE grp = ?1 AND pos = ?2");
+    update.Bind(1, group);
+    update.Bind(2, pos);
+    update.BindBlob(3, &item, sizeof item);
+    return update.Run();
+  }
+  if (rc != SQLITE_DONE) return false;
+  Statement insert(db_,
+                   "INSERT INTO items(grp, pos, code, record)"
+                   " SELECT ?1, coalesce(max(pos) + 1, 0), ?2, ?3 FROM items WHERE grp = ?1");
+  insert.Bind(1, group);
+  insert.Bind(2, ToSql(item.code));
+  insert.BindBlob(3, &item, sizeof item);
+  return insert.Run();
+}
+
+bool PriceStore::ReadAll(std::vector<PriceItem>* out) {
+  out->clear();
+  if (!db_) return false;
+  Statement s(db_, "SELECT record FROM items ORDER BY grp, pos");
+  int rc;
+  PriceItem item;
+  while ((rc = s.Step()) == SQLITE_ROW) {
+    if (!s.Record(0, &item)) break;
+    out->push_back(item);
+  }
+  if (rc != SQLITE_DONE) out->clear();
+  return rc == SQLITE_DONE;
+}
+
+bool PriceStore::GetName(NameTable table, Code code, unsigned number, char* out) {
+  if (!out) return false;
+  out[0] = '\0';
+  if (!db_) return false;
+  NameEntry key;
+  key.table = table;
+  key.code = code;
+  key.number = number;
+  int64_t parts[4];
+  KeyOf(key, parts);
+  const NameTableSql& sql = SqlOf(table);
+  Statement s(db_, sql.get);
+  for (int i = 0; i < sql.keys; ++i) s.Bind(i + 1, parts[i]);
+  if (s.Step() != SQLITE_ROW) return false;
+  CopyName(s.Name(0), out);
+  return out[0] != '\0';
+}
+
+bool PriceStore::GetLevelName(Code code, int level, char* out) {
+  static const NameTable kLevels[] = {NameTable::kLarge, NameTable::kMiddle, NameTable::kSmall};
+  if (level < 0 || level > 2) {
+    if (out) out[0] = '\0';
+    return false;
+  }
+  return GetName(kLevels[level], code, 0, out);
+}
+
+bool PriceStore::GetUnitName(unsigned unit_code, char* out) {
+  return GetName(NameTable::kUnit, 0, unit_code, out);
+}
+
+bool PriceStore::GetSupplierName(unsigned supplier_code, char* out) {
+  return GetName(NameTable::kSupplier, 0, supplier_code, out);
+}
+
+bool PriceStore::PutNames(const std::vector<NameEntry>& entries) {
+  if (!db_) return false;
+  for (const NameEntry& entry : entries)
+    if (!IsValidNameEntry(entry)) return false;
+  Transaction t(db_);
+  if (!t.begun()) return false;
+  for (const NameEntry& entry : entries)
+    if (!PutName(entry)) return false;
+  return t.Commit();
+}
+
+bool PriceStore::PutName(const NameEntry& entry) {
+  const NameTableSql& sql = SqlOf(entry.table);
+  int64_t key[4];
+  KeyOf(entry, key);
+  Statement s(db_, entry.name.empty() ? sql.remove : sql.put);
+  for (int i = 0; i < sql.keys; ++i) s.Bind(i + 1, key[i]);
+  if (!entry.name.empty()) s.BindBlob(sql.keys + 1, entry.name.data(), entry.name.size());
+  return s.Run();
+}
+
+bool PriceStore::ReadAllNames(std::vector<NameEntry>* out) {
+  out->clear();
+  if (!db_) return false;
+  for (int t = 0; t <= int(NameTable::kSupplier); ++t) {
+    NameTable table = NameTable(t);
+    const NameTableSql& sql = SqlOf(table);
+    Statement s(db_, sql.all);
+    int rc;
+    while ((rc = s.Step()) == SQLITE_ROW) {
+      NameEntry entry;
+      entry.table = table;
+      if (IsLevelTable(table)) {
+        unsigned part[4] = {0, 0, 0, 0};
+        for (int i = 0; i < sql.keys; ++i) part[i] = unsigned(s.Int(i));
+        entry.code = MakeCode(part[0], part[1], part[2], part[3], 0);
+      } else {
+        entry.number = unsigned(s.Int(0)) & 0xFFFF;
+      }
+      entry.name = s.Name(sql.keys);
+      out->push_back(entry);
+    }
+    if (rc != SQLITE_DONE) {
+      out->clear();
+      return false;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,57 @@
+// Helpers of the qupra tests: fresh temporary folders, whole-file reads and sample records.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "data/price_item.h"
+
+// An empty folder of its own for the running test, without a trailing separator.
+inline std::string FreshTestDir() {
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string("qupra_") + info->test_suite_name() + "_" + info->name();
+  for (char& c : name)
+    if (c == '/') c = '_';
+  std::string dir = ::testing::TempDir() + name;
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+inline bool ReadWholeFile(const std::string& path, std::string* out) {
+  out->clear();
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, f)) > 0) out->append(buffer, got);
+  fclose(f);
+  return true;
+}
+
+inline bool WriteWholeFile(const std::string& path, const std::string& data) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+  return fclose(f) == 0 && ok;
+}
+
+// A record whose every byte depends on code and seed, with bytes after the texts' NULs and a
+// name that ends in a cut double-byte character, so that only a byte-exact store keeps it.
+inline PriceItem SampleItem(Code code, unsigned seed) {
+  PriceItem item;
+  unsigned char* bytes = reinterpret_cast<unsigned char*>(&item);
+  for (size_t i = 0; i < sizeof item; ++i) bytes[i] = static_cast<unsigned char>(seed * 31 + i * 7);
+  item.code = code;
+  std::memcpy(item.material_name, "\x83\x41\x83\x43\x83", 6);
+  item.material_note[29] = '\0';
+  return item;
+}
+
+inline bool SameBytes(const PriceItem& a, const PriceItem& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}

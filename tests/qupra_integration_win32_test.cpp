@@ -1,0 +1,151 @@
+// Load, comparison and writing against the real QUPRA.dll and its SQLite file.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "checklist/url_list.h"
+#include "data/catalogue.h"
+#include "data/item_store.h"
+#include "data/qupra_binding.h"
+
+namespace {
+
+std::string ExeDir() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string dir = path;
+  return dir.substr(0, dir.find_last_of('\\') + 1);
+}
+
+std::string NewTempDir() {
+  char base[MAX_PATH];
+  GetTempPathA(sizeof base, base);
+  char dir[MAX_PATH];
+  snprintf(dir, sizeof dir, "%scostupdate-it-%lu-%lu\\", base, GetCurrentProcessId(),
+           GetTickCount());
+  CreateDirectoryA(dir, nullptr);
+  return dir;
+}
+
+PriceItem Record(Code code, const char* name, uint32_t execution, uint32_t estimate) {
+  PriceItem r;
+  std::memset(&r, 0, sizeof r);
+  r.code = code;
+  std::strcpy(r.material_name, name);
+  std::strcpy(r.material_note, "JIS");
+  r.execution_price = execution;
+  r.estimate_price = estimate;
+  r.unit_code = 3;
+  r.work_type = 110;
+  r.supplier_code = 1;
+  return r;
+}
+
+class QupraIntegration : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char error[kBindingErrorSize];
+    library_ = OpenQupraLibrary((ExeDir() + "QUPRA.dll").c_str(), error);
+    ASSERT_TRUE(library_) << error;
+    dir_ = NewTempDir();
+    library_->InitDatabase(dir_.c_str());
+  }
+
+  void Seed(const PriceItem* records, int n) {
+    RecordBlock block = library_->AllocBlock(sizeof(PriceItem) * n);
+    PriceItem* p = library_->LockBlock(block);
+    std::memcpy(p, records, sizeof(PriceItem) * n);
+    library_->UnlockBlock(block);
+    library_->WriteGroup(records[0].code, block, n);
+    library_->FreeBlock(block);
+  }
+
+  std::string WriteUpdateFile(const char* text) {
+    std::string path = dir_ + "update.costupdate";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fputs(text, f);
+    std::fclose(f);
+    return path;
+  }
+
+  PriceLibrary* library_ = nullptr;
+  std::string dir_;
+};
+
+TEST_F(QupraIntegration, LoadCompareWriteAndReadBack) {
+  const Code same = MakeCode(1, 1, 1, 1, 1);
+  const Code changed = MakeCode(1, 1, 1, 1, 2);
+  const Code fresh = MakeCode(1, 1, 1, 1, 3);
+  PriceItem seeded[] = {Record(same, "異形棒鋼 D10", 68000, 72000),
+                        Record(changed, "異形棒鋼 D13", 66000, 70000)};
+  Seed(seeded, 2);
+
+  std::string path = WriteUpdateFile(
+      "単価アップデートファイル\r\n"
+      "1-01-0001-0001-0001,異形棒鋼 D10,JIS,68000,72000,3,110,1\r\n"
+      "1-01-0001-0001-0002,異形棒鋼 D13,JIS,67000,71000,3,110,1\r\n"
+      "1-01-0001-0001-0003,異形棒鋼 D16,JIS,69000,73500,3,110,1\r\n");
+  class CheckList empty_list;
+  ItemStore store;
+  ASSERT_EQ(1, LoadSelectedFile(0, empty_list, dir_.c_str(), path.c_str(), library_, &store));
+  ASSERT_EQ(3, store.count);
+  EXPECT_EQ(same, store.items[0].code);
+  EXPECT_EQ(0, store.states[0]);
+  EXPECT_EQ(ChangeExecutionPrice | ChangeEstimatePrice, store.states[1]);
+  EXPECT_EQ(kNewItemState, store.states[2]);
+
+  for (int i = 0; i < store.count; ++i) store.states[i] |= StateSelected;
+  int failed = -1;
+  ApplySelectedItems(library_, store.items, store.count, store.states, 0x7F, 1, &failed);
+  EXPECT_EQ(0, failed);
+  EXPECT_FALSE(store.states[0] & StateApplied);  // nothing to change: never written
+  EXPECT_TRUE(store.states[1] & StateApplied);
+  EXPECT_TRUE(store.states[2] & StateApplied);
+
+  PriceItem stored;
+  ASSERT_TRUE(library_->GetItem(changed, &stored));
+  EXPECT_EQ(0, std::memcmp(&stored, &store.items[1], sizeof stored));
+  ASSERT_TRUE(library_->GetItem(fresh, &stored));
+  EXPECT_EQ(0, std::memcmp(&stored, &store.items[2], sizeof stored));
+
+  RecordBlock block = nullptr;
+  int n = 0;
+  library_->ReadGroup(same, &block, &n);
+  ASSERT_EQ(3, n);
+  PriceItem* records = library_->LockBlock(block);
+  EXPECT_EQ(0, std::memcmp(&records[0], &seeded[0], sizeof(PriceItem)));
+  library_->UnlockBlock(block);
+  library_->FreeBlock(block);
+
+  // Loaded again, the file now equals the database.
+  ASSERT_EQ(1, LoadSelectedFile(0, empty_list, dir_.c_str(), path.c_str(), library_, &store));
+  for (int i = 0; i < store.count; ++i) EXPECT_EQ(0, store.states[i]) << i;
+  ReleaseItems(&store);
+}
+
+TEST_F(QupraIntegration, PricesKeptWithoutOverwrite) {
+  const Code code = MakeCode(2, 3, 1, 1, 1);
+  PriceItem seeded = Record(code, "生コンクリート", 14500, 15800);
+  Seed(&seeded, 1);
+  std::string path =
+      WriteUpdateFile("2-03-0001-0001-0001,生コンクリート 18-8-25,普通,14800,16100,4,210,4\n");
+  class CheckList empty_list;
+  ItemStore store;
+  ASSERT_EQ(1, LoadSelectedFile(0, empty_list, dir_.c_str(), path.c_str(), library_, &store));
+  ASSERT_EQ(1, store.count);
+  store.states[0] |= StateSelected;
+  ApplySelectedItems(library_, store.items, store.count, store.states, 0x7F, 0);
+  EXPECT_EQ(StateSelected | ChangeExecutionPrice | ChangeEstimatePrice, store.states[0]);
+  PriceItem stored;
+  ASSERT_TRUE(library_->GetItem(code, &stored));
+  EXPECT_STREQ(store.items[0].material_name, stored.material_name);
+  EXPECT_EQ(14500u, stored.execution_price);
+  EXPECT_EQ(15800u, stored.estimate_price);
+  ReleaseItems(&store);
+}
+
+}  // namespace
