@@ -211,4 +211,24 @@ TEST_F(UrlListFiles, IsOutdatedComparesToTheSecond) {
   EXPECT_EQ(0, list.IsOutdated(zero));
 }
 
+TEST_F(UrlListFiles, IsOutdatedOnTheRealFile) {
+  SetListDisk(nullptr);
+  class CandidateList list;
+  CalendarTime zero = {};
+  EXPECT_EQ(1, list.IsOutdated(zero));
+  ASSERT_EQ(1, list.ReplaceFile("a,1\r\n", 5));
+  CalendarTime own;
+  ASSERT_TRUE(RealDisk()->LastWriteTime(Path("BaseUrlList.txt").c_str(), false, &own));
+  EXPECT_EQ(1, list.IsOutdated(own));
+  CalendarTime earlier = own;
+  if (earlier.second > 0)
+    --earlier.second;
+  else if (earlier.minute > 0)
+    --earlier.minute, earlier.second = 59;
+  else
+    --earlier.year;  // at a full hour a second back would cross into the previous hour
+  EXPECT_EQ(0, list.IsOutdated(earlier));
+  EXPECT_EQ(0, list.IsOutdated(zero));
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -109,6 +110,33 @@ TEST_F(LoadSelected, StartFileLineLoadsAndCompares) {
   EXPECT_EQ(0, store.states[0]);  // equal but for case
   EXPECT_EQ(kNewItemState, store.states[1]);
   EXPECT_EQ(0, store.states[2]);  // the reserve after the items is zero
+  ReleaseItems(&store);
+}
+
+TEST_F(LoadSelected, CacheFileOfTheSelectedEntry) {
+  class CheckList list;
+  list.Add("absent", "http://h/none.dat");
+  list.Add("present", "https://h/p.dat");
+  std::string cache = Cache(dir_.c_str(), "http://h/p.dat");
+  std::filesystem::create_directory(dir_ + "HDTMP");
+  FILE* f = std::fopen(cache.c_str(), "wb");
+  ASSERT_NE(nullptr, f);
+  std::fputs("1-01-0001-0001-0001,Same,N,1,2,3,4,9\r\n", f);
+  std::fclose(f);
+
+  Catalogue cat;
+  FillCatalogue(list, dir_.c_str(), "", RealDisk(), &cat);
+  ASSERT_EQ(2u, cat.lines.size());
+  EXPECT_EQ("  absent - \t最終更新日 更新ファイルがありません。", cat.lines[0]);
+  EXPECT_EQ(0u, cat.lines[1].find("  present - \t最終更新日 2")) << cat.lines[1];
+
+  ItemStore store;
+  EXPECT_EQ(1, LoadSelectedFile(1, list, dir_.c_str(), path_.c_str(), &library_, &store));
+  ASSERT_EQ(1, store.count);
+  EXPECT_EQ(ChangeSupplier, store.states[0]);
+  // Loading again replaces the store; the absent entry's file leaves it empty.
+  EXPECT_EQ(0, LoadSelectedFile(0, list, dir_.c_str(), path_.c_str(), &library_, &store));
+  EXPECT_EQ(0, store.count);
   ReleaseItems(&store);
 }
 

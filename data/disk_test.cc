@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
+
+#ifndef _WIN32
+#include <sys/time.h>
+#endif
 
 namespace {
 
@@ -50,5 +55,54 @@ TEST(RealDisk, LastWriteTimeOfANewFile) {
   EXPECT_LE(utc.day_of_week, 6);
   EXPECT_FALSE(RealDisk()->LastWriteTime((path + ".missing").c_str(), false, &utc));
 }
+
+#ifndef _WIN32
+// Days since 1970-01-01 of a civil date, to take calendar times apart.
+long DaysFromCivil(long y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  long era = (y >= 0 ? y : y - 399) / 400;
+  unsigned yoe = unsigned(y - era * 400);
+  unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + long(doe) - 719468;
+}
+
+long SecondsOf(const CalendarTime& t) {
+  return DaysFromCivil(t.year, t.month, t.day) * 86400L + t.hour * 3600L + t.minute * 60L +
+         t.second;
+}
+
+// Local time is UTC plus the offset in force now, whatever the offset was at the file's
+// date: a file from the other half of a daylight-saving year shows the same shift.
+TEST(RealDisk, LocalTimeUsesTheOffsetOfNow) {
+  const char* old = std::getenv("TZ");
+  std::string saved = old ? old : "";
+  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  tzset();
+  std::time_t now = std::time(nullptr);
+  std::tm now_local;
+  localtime_r(&now, &now_local);
+  std::string path = ::testing::TempDir() + "disk_offset.txt";
+  ASSERT_TRUE(RealDisk()->ReplaceFile(path.c_str(), "x", 1));
+  // 2025-01-15 and 2025-07-16, 12:00:00.250 UTC: one in winter, one in summer time.
+  for (std::time_t when : {std::time_t(1736942400), std::time_t(1752667200)}) {
+    struct timeval times[2] = {{when, 250000}, {when, 250000}};
+    ASSERT_EQ(0, utimes(path.c_str(), times));
+    CalendarTime utc, local;
+    ASSERT_TRUE(RealDisk()->LastWriteTime(path.c_str(), false, &utc));
+    ASSERT_TRUE(RealDisk()->LastWriteTime(path.c_str(), true, &local));
+    EXPECT_EQ(when, SecondsOf(utc));
+    EXPECT_EQ(12, utc.hour);
+    EXPECT_EQ(3, utc.day_of_week);  // both dates are Wednesdays
+    EXPECT_EQ(250, utc.milliseconds);
+    EXPECT_EQ(now_local.tm_gmtoff, SecondsOf(local) - SecondsOf(utc)) << when;
+  }
+  if (old)
+    setenv("TZ", saved.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+}
+#endif
 
 }  // namespace

@@ -21,7 +21,7 @@ cp "$bin/CostUpdate.exe" "$bin/QUPRA.dll" "$bin/costupdate-cli.exe" "$root/READM
 to_cp932 "$data/FavoriteList.txt" "$demo/FavoriteList.txt"
 to_cp932 "$data/sample.costupdate" "$demo/sample.costupdate"
 # The first check-list address already has a cache file, as after a Patrol.
-cp "$demo/sample.costupdate" "$demo/HDTMP/127.0.0.1_8642_costupdate_monthly.dat.costupdate"
+cp "$demo/sample.costupdate" "$demo/HDTMP/127.0.0.18642_costupdate_monthly.dat.costupdate"
 
 # Windows programs get Windows paths.
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
