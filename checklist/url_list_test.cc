@@ -53,7 +53,9 @@ TEST(UrlListLoad, LineTable) {
 
 TEST(UrlListLoad, LineEndsAndLimits) {
   class CheckList list;
-  list.LoadFromBytes("a,1\r\r\nb,2\nc\r,3\r\n\n\r\n,\nd,4\x1A" "e,5\r\n");
+  list.LoadFromBytes(
+      "a,1\r\r\nb,2\nc\r,3\r\n\n\r\n,\nd,4\x1A"
+      "e,5\r\n");
   ASSERT_EQ(4, list.GetCount());
   char text[256];
   list.GetUrl(0, text);
@@ -70,6 +72,19 @@ TEST(UrlListLoad, LineEndsAndLimits) {
   EXPECT_EQ(std::string(255, 'n'), text);
   long_list.GetUrl(0, text);
   EXPECT_EQ(std::string(255, 'u'), text);
+
+  // One read takes at most 65,534 bytes; the rest of the line is read as the next line.
+  class CheckList chunked;
+  chunked.LoadFromBytes(std::string(65532, 'n') + ",u,v\r\n" + std::string(65532, 'm') + ",w\r\n");
+  ASSERT_EQ(3, chunked.GetCount());
+  chunked.GetUrl(0, text);
+  EXPECT_STREQ("u", text);
+  chunked.GetName(1, text);
+  EXPECT_STREQ("", text);
+  chunked.GetUrl(1, text);
+  EXPECT_STREQ("v", text);
+  chunked.GetUrl(2, text);
+  EXPECT_STREQ("w", text);  // the CR LF left after a full read adds no line
 
   class CheckList only_empty;
   only_empty.LoadFromBytes("\r\n\n\r\n");

@@ -26,8 +26,8 @@ std::string Line(const char* format, ...) {
 
 }  // namespace
 
-void FillCatalogue(const UrlList& list, const char* program_dir, const char* start_file,
-                   Disk* disk, Catalogue* out) {
+void FillCatalogue(const UrlList& list, const char* program_dir, const char* start_file, Disk* disk,
+                   Catalogue* out) {
   out->lines.clear();
   out->selection = -1;
   for (int i = 0; i < list.GetCount(); ++i) {

@@ -18,8 +18,8 @@ struct Catalogue {
 // Lines in list order, each with its cache file's local last-write time or the absent
 // text, then the start-file line when start_file is not empty; selects that line, else
 // line 0 when there is one.
-void FillCatalogue(const UrlList& list, const char* program_dir, const char* start_file,
-                   Disk* disk, Catalogue* out);
+void FillCatalogue(const UrlList& list, const char* program_dir, const char* start_file, Disk* disk,
+                   Catalogue* out);
 
 // Replaces the store with the items of the selected line's file and their states.
 // Returns FileLoaded: 1 when the file was read.

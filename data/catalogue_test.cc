@@ -81,9 +81,10 @@ class LoadSelected : public ::testing::Test {
     dir_ = ::testing::TempDir() + "catalogue" + std::to_string(++serial) + "_";
     path_ = dir_ + "start.costupdate";
     FILE* f = std::fopen(path_.c_str(), "wb");
-    std::fputs("1-01-0001-0001-0001,Same,N,1,2,3,4,5\r\n"
-               "1-01-0001-0001-0002,New,N,1,2,3,4,5\r\n",
-               f);
+    std::fputs(
+        "1-01-0001-0001-0001,Same,N,1,2,3,4,5\r\n"
+        "1-01-0001-0001-0002,New,N,1,2,3,4,5\r\n",
+        f);
     std::fclose(f);
     PriceItem same;
     std::memset(&same, 0, sizeof same);
@@ -143,17 +144,18 @@ TEST_F(LoadSelected, CacheFileOfTheSelectedEntry) {
 TEST_F(LoadSelected, NothingToLoad) {
   class CheckList list;
   list.Add("absent", "http://h/none.dat");
+  list.Add("outside", "http://h\\..\\..\\start");
   ItemStore store;
-  // An entry whose cache file is absent, no selection, a selection past the lines.
-  for (int selection : {0, -1, 2}) {
-    EXPECT_EQ(0, LoadSelectedFile(selection, list, dir_.c_str(), path_.c_str(), &library_,
-                                  &store))
+  // An entry whose cache file is absent, one without a cache file, no selection, a
+  // selection past the lines.
+  for (int selection : {0, 1, -1, 3}) {
+    EXPECT_EQ(0, LoadSelectedFile(selection, list, dir_.c_str(), path_.c_str(), &library_, &store))
         << selection;
     EXPECT_EQ(0, store.count);
     EXPECT_NE(nullptr, store.states);
   }
   // The start-file line without a start file.
-  EXPECT_EQ(0, LoadSelectedFile(1, list, dir_.c_str(), "", &library_, &store));
+  EXPECT_EQ(0, LoadSelectedFile(2, list, dir_.c_str(), "", &library_, &store));
   ReleaseItems(&store);
 }
 

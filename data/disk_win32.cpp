@@ -11,8 +11,8 @@ namespace {
 class WindowsDisk : public Disk {
  public:
   bool LastWriteTime(const char* path, bool local, CalendarTime* out) override {
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     FILETIME written;
     BOOL ok = GetFileTime(file, nullptr, nullptr, &written);

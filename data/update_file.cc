@@ -25,31 +25,32 @@ void CopyTextField(char* out, const char* field) {
   for (size_t i = 0; i < kTextFieldBytes && field[i] != '\0'; i++) out[i] = field[i];
 }
 
-// Splits line as GetField does for k = 0 .. kItemFields - 1 in one walk: fields[k]
-// points into storage, and a field past the line's last comma gives that last field.
-void SplitItemLine(const char* line, char storage[kItemFields][kLineBufferSize],
-                   const char* fields[kItemFields]) {
+// Splits line in place as GetField does for k = 0 .. kItemFields - 1, in one walk:
+// dropping quotes and turning commas into NULs never moves a byte forward. A field past
+// the line's last comma gives that last field.
+void SplitItemLine(char* line, const char* fields[kItemFields]) {
   int k = 0;
   size_t o = 0;
   bool quoted = false;
+  fields[0] = line;
   for (const char* p = line; *p != '\0'; p++) {
     char c = *p;
     if (!quoted && c == ',') {
-      storage[k][o] = '\0';
       if (k == kItemFields - 1) break;
-      k++;
-      o = 0;
+      line[o++] = '\0';
+      fields[++k] = line + o;
     } else if (c == '"') {
       quoted = !quoted;
-    } else if (o < size_t(kLineBufferSize) - 1) {
-      storage[k][o++] = c;
+    } else {
+      line[o++] = c;
     }
   }
-  storage[k][o] = '\0';
-  for (int i = 0; i < kItemFields; i++) fields[i] = storage[i <= k ? i : k];
+  line[o] = '\0';
+  for (int i = k + 1; i < kItemFields; i++) fields[i] = fields[k];
 }
 
-// Grows the zero-filled record array so that it holds more than count records.
+// Grows the record array so that it holds more than count records. The new records are
+// left as they are: each is zeroed when it is filled.
 bool GrowRecords(PriceItem** records, size_t* capacity) {
   size_t step = std::max(kGrowRecords, *capacity / 2 / kGrowRecords * kGrowRecords);
   // The count travels as an int, so the array never needs more than INT_MAX records.
@@ -58,45 +59,31 @@ bool GrowRecords(PriceItem** records, size_t* capacity) {
   if (grown > SIZE_MAX / sizeof(PriceItem)) return false;
   PriceItem* p = static_cast<PriceItem*>(realloc(*records, grown * sizeof(PriceItem)));
   if (!p) return false;
-  memset(p + *capacity, 0, step * sizeof(PriceItem));
   *records = p;
   *capacity = grown;
   return true;
 }
 
-// The order of SortItems. The pointers lie in one array in file order, so the greater
-// address is the later line.
-inline bool Before(const PriceItem* x, const PriceItem* y) {
-  int c = CompareCodes(x->code, y->code);
-  return c < 0 || (c == 0 && x > y);
+// A pointer with its normalised code beside it, so that comparisons read the small key
+// array in order instead of the records scattered across the file's array.
+struct SortKey {
+  Code code;
+  PriceItem* item;
+};
+
+Code NormalisedCode(Code c) {
+  // Bits 24-31 and 40-47: the high bytes of SmallItem and MiddleItem.
+  const Code kIgnoredBytes = (Code(0xFF) << 24) | (Code(0xFF) << 40);
+  unsigned category = CodeCategory(c);
+  if (category == 0) return 0;
+  if (category == 1 || category == 2) return c & ~kIgnoredBytes;
+  return c;
 }
 
-// Quicksort with the pivot at the lower end; each comparison of the two ends swaps them
-// when out of order, moving the pivot to the other end. A range that is still unsorted
-// after depth partitions goes to heap sort, so no input costs quadratic time or deep
-// recursion. The order is total, so either way gives the same result.
-void QuickSort(PriceItem** p, size_t lo, size_t hi, int depth) {
-  while (lo < hi) {
-    if (depth-- <= 0) {
-      std::make_heap(p + lo, p + hi + 1, Before);
-      std::sort_heap(p + lo, p + hi + 1, Before);
-      return;
-    }
-    size_t i = lo, j = hi;
-    bool pivot_low = true;
-    while (i < j) {
-      if (Before(p[j], p[i])) {
-        std::swap(p[i], p[j]);
-        pivot_low = !pivot_low;
-      }
-      if (pivot_low)
-        j--;
-      else
-        i++;
-    }
-    if (i > lo) QuickSort(p, lo, i - 1, depth);
-    lo = i + 1;
-  }
+// The order of SortItems. The pointers lie in one array in file order, so the greater
+// address is the later line.
+inline bool Before(const SortKey& x, const SortKey& y) {
+  return x.code < y.code || (x.code == y.code && x.item > y.item);
 }
 
 }  // namespace
@@ -145,17 +132,8 @@ uint32_t ParseDecimal(const char* text) {
 }
 
 int CompareCodes(Code a, Code b) {
-  // Bits 24-31 and 40-47: the high bytes of SmallItem and MiddleItem.
-  const Code kIgnoredBytes = (Code(0xFF) << 24) | (Code(0xFF) << 40);
-  Code codes[2] = {a, b};
-  for (Code& c : codes) {
-    unsigned category = CodeCategory(c);
-    if (category == 0)
-      c = 0;
-    else if (category == 1 || category == 2)
-      c &= ~kIgnoredBytes;
-  }
-  return codes[0] < codes[1] ? -1 : codes[0] > codes[1] ? 1 : 0;
+  Code x = NormalisedCode(a), y = NormalisedCode(b);
+  return x < y ? -1 : x > y ? 1 : 0;
 }
 
 void PreShuffle(PriceItem** pointers, int count) {
@@ -164,72 +142,108 @@ void PreShuffle(PriceItem** pointers, int count) {
   for (size_t j = 0; j < n; j += 10) std::swap(pointers[j], pointers[(n / 2 + 5 + j) % n]);
 }
 
-int SortItems(PriceItem* items, int count) {
-  if (count <= 0) return 1;
-  size_t n = size_t(count);
-  if (n > SIZE_MAX / sizeof(PriceItem)) return 0;
+namespace {
+
+// The records in sorted order with the duplicates dropped, in a new array of n + 1
+// records whose records from *kept on are zero. Null when memory runs out.
+PriceItem* SortedCopy(PriceItem* items, size_t n, size_t* kept) {
+  if (n >= SIZE_MAX / sizeof(PriceItem)) return nullptr;
   PriceItem** pointers = static_cast<PriceItem**>(malloc(n * sizeof(PriceItem*)));
-  PriceItem* kept = static_cast<PriceItem*>(malloc(n * sizeof(PriceItem)));
-  if (!pointers || !kept) {
+  SortKey* keys = static_cast<SortKey*>(malloc(n * sizeof(SortKey)));
+  PriceItem* sorted = static_cast<PriceItem*>(malloc((n + 1) * sizeof(PriceItem)));
+  if (!pointers || !keys || !sorted) {
     free(pointers);
-    free(kept);
-    return 0;
+    free(keys);
+    free(sorted);
+    return nullptr;
   }
   for (size_t i = 0; i < n; i++) pointers[i] = &items[i];
-  PreShuffle(pointers, count);
-  int depth = 2;
-  for (size_t m = n; m > 1; m >>= 1) depth += 2;
-  QuickSort(pointers, 0, n - 1, depth);
+  PreShuffle(pointers, int(n));
+  for (size_t i = 0; i < n; i++) keys[i] = SortKey{NormalisedCode(pointers[i]->code), pointers[i]};
+  free(pointers);
+  // The order is total, so any correct sort gives the same result; introsort stays
+  // n log n on the already ordered files that makers publish.
+  std::sort(keys, keys + n, Before);
 
   size_t used = 0;
   for (size_t i = 0; i < n; i++) {
-    if (used > 0 && pointers[i]->code == kept[used - 1].code) continue;
-    kept[used++] = *pointers[i];
+    if (used > 0 && keys[i].item->code == sorted[used - 1].code) continue;
+    sorted[used++] = *keys[i].item;
   }
-  memcpy(items, kept, used * sizeof(PriceItem));
-  memset(items + used, 0, (n - used) * sizeof(PriceItem));
-  free(pointers);
-  free(kept);
+  free(keys);
+  memset(sorted + used, 0, (n + 1 - used) * sizeof(PriceItem));
+  *kept = used;
+  return sorted;
+}
+
+// Every item line of text into a new array of *used records with room for one more.
+// False when memory runs out.
+bool ParseItems(PriceLibrary* library, const char* text, PriceItem** records, size_t* used) {
+  size_t capacity = kGrowRecords;
+  PriceItem* r = static_cast<PriceItem*>(malloc(capacity * sizeof(PriceItem)));
+  if (!r) return false;
+  size_t n = 0;
+  char line[kLineBufferSize];
+  const char* fields[kItemFields];
+  for (const char* pos = text; *pos != '\0';) {
+    pos += ReadLine(pos, line);
+    SplitItemLine(line, fields);
+    Code code = library->ParseItemCode(fields[0]);
+    if (CodeCategory(code) == 0) continue;
+    PriceItem* item = &r[n];
+    memset(item, 0, sizeof *item);
+    item->code = code;
+    CopyTextField(item->material_name, fields[1]);
+    CopyTextField(item->material_note, fields[2]);
+    item->execution_price = ParseDecimal(fields[3]);
+    item->estimate_price = ParseDecimal(fields[4]);
+    item->unit_code = uint8_t(ParseDecimal(fields[5]));
+    item->work_type = uint16_t(ParseDecimal(fields[6]));
+    item->supplier_code = uint16_t(ParseDecimal(fields[7]));
+    n++;
+    if (n == capacity && !GrowRecords(&r, &capacity)) {
+      free(r);
+      return false;
+    }
+  }
+  *records = r;
+  *used = n;
+  return true;
+}
+
+// Sorts the parsed records into the result array; frees them. 0, or 1 when memory runs
+// out (outputs untouched).
+int FinishItems(PriceItem* records, size_t used, PriceItem** items, int* count) {
+  size_t kept = 0;
+  PriceItem* sorted = used > 0 ? SortedCopy(records, used, &kept) : records;
+  if (sorted != records) free(records);
+  if (!sorted) return 1;
+  if (used == 0) memset(sorted, 0, sizeof *sorted);
+  size_t n = 0;
+  while (n < kept && CodeCategory(sorted[n].code) != 0) n++;
+  *items = sorted;
+  *count = int(n);
+  return 0;
+}
+
+}  // namespace
+
+int SortItems(PriceItem* items, int count) {
+  if (count <= 0) return 1;
+  size_t n = size_t(count);
+  size_t kept = 0;
+  PriceItem* sorted = SortedCopy(items, n, &kept);
+  if (!sorted) return 0;
+  memcpy(items, sorted, n * sizeof(PriceItem));
+  free(sorted);
   return 1;
 }
 
 int ParseUpdateText(PriceLibrary* library, const char* text, PriceItem** items, int* count) {
-  size_t capacity = kGrowRecords;
-  PriceItem* records = static_cast<PriceItem*>(calloc(capacity, sizeof(PriceItem)));
-  if (!records) return 1;
+  PriceItem* records = nullptr;
   size_t used = 0;
-  char line[kLineBufferSize];
-  char storage[kItemFields][kLineBufferSize];
-  const char* fields[kItemFields];
-  for (const char* pos = text; *pos != '\0';) {
-    pos += ReadLine(pos, line);
-    SplitItemLine(line, storage, fields);
-    Code code = library->ParseItemCode(fields[0]);
-    if (CodeCategory(code) == 0) continue;
-    PriceItem* r = &records[used];
-    r->code = code;
-    CopyTextField(r->material_name, fields[1]);
-    CopyTextField(r->material_note, fields[2]);
-    r->execution_price = ParseDecimal(fields[3]);
-    r->estimate_price = ParseDecimal(fields[4]);
-    r->unit_code = uint8_t(ParseDecimal(fields[5]));
-    r->work_type = uint16_t(ParseDecimal(fields[6]));
-    r->supplier_code = uint16_t(ParseDecimal(fields[7]));
-    used++;
-    if (used == capacity && !GrowRecords(&records, &capacity)) {
-      free(records);
-      return 1;
-    }
-  }
-  if (!SortItems(records, int(used))) {
-    free(records);
-    return 1;
-  }
-  size_t n = 0;
-  while (n < used && CodeCategory(records[n].code) != 0) n++;
-  *items = records;
-  *count = int(n);
-  return 0;
+  if (!ParseItems(library, text, &records, &used)) return 1;
+  return FinishItems(records, used, items, count);
 }
 
 int LoadUpdateFile(PriceLibrary* library, const char* path, PriceItem** items, int* count) {
@@ -259,7 +273,11 @@ int LoadUpdateFile(PriceLibrary* library, const char* path, PriceItem** items, i
   size_t got = bytes > 0 ? fread(text, 1, bytes, f) : 0;
   text[got] = '\0';
   fclose(f);
-  int result = ParseUpdateText(library, text, items, count);
+  PriceItem* records = nullptr;
+  size_t used = 0;
+  bool parsed = ParseItems(library, text, &records, &used);
+  // The text goes before the sort needs its memory.
   free(text);
-  return result;
+  if (!parsed) return 1;
+  return FinishItems(records, used, items, count);
 }

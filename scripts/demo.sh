@@ -46,6 +46,9 @@ if [ -n "${DISPLAY:-}" ]; then
   exec "$run" "$demo/CostUpdate.exe" "$wdemo\\sample.costupdate"
 fi
 
+# Wine's desktop process keeps the display it started with: let earlier Wine processes of
+# the prefix end first, so that this run's windows open on this run's Xvfb.
+WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}" timeout 60 wineserver -w || true
 display_num=$((20 + RANDOM % 50))
 Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!

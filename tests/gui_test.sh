@@ -9,6 +9,9 @@ probe="$2"
 run="$here/../scripts/wine-run.sh"
 fail() { echo "FAIL: $*"; exit 1; }
 
+# Wine's desktop process keeps the display it started with: let earlier Wine processes of
+# the prefix end first, so that this run's windows open on this run's Xvfb.
+WINEPREFIX="${WINEPREFIX:-$here/../build/windows/wineprefix}" timeout 60 wineserver -w || true
 display_num=$((90 + RANDOM % 100))
 Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!

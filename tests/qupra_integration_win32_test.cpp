@@ -93,7 +93,7 @@ TEST_F(QupraIntegration, LoadCompareWriteAndReadBack) {
   ItemStore store;
   ASSERT_EQ(1, LoadSelectedFile(0, empty_list, dir_.c_str(), path.c_str(), library_, &store));
   ASSERT_EQ(3, store.count);
-  EXPECT_EQ(same, store.items[0].code);
+  EXPECT_EQ(same, Code(store.items[0].code));
   EXPECT_EQ(0, store.states[0]);
   EXPECT_EQ(ChangeExecutionPrice | ChangeEstimatePrice, store.states[1]);
   EXPECT_EQ(kNewItemState, store.states[2]);
@@ -146,6 +146,17 @@ TEST_F(QupraIntegration, PricesKeptWithoutOverwrite) {
   EXPECT_EQ(14500u, stored.execution_price);
   EXPECT_EQ(15800u, stored.estimate_price);
   ReleaseItems(&store);
+}
+
+TEST(OpenQupraLibrary, MissingDllOrOrdinalIsAClearError) {
+  char error[kBindingErrorSize];
+  std::string missing = ExeDir() + "NO_SUCH.dll";
+  EXPECT_EQ(nullptr, OpenQupraLibrary(missing.c_str(), error));
+  EXPECT_NE(nullptr, std::strstr(error, "NO_SUCH.dll")) << error;
+  // A module without the library's ordinals.
+  std::string other = ExeDir() + "window_probe.exe";
+  EXPECT_EQ(nullptr, OpenQupraLibrary(other.c_str(), error));
+  EXPECT_NE(nullptr, std::strstr(error, "序数")) << error;
 }
 
 }  // namespace
