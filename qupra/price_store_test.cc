@@ -176,9 +176,9 @@ TEST_F(PriceStoreTest, PutItemsReplacesInPlaceAndAppends) {
   std::vector<PriceItem> all;
   ASSERT_TRUE(store_.ReadAll(&all));
   ASSERT_EQ(5u, all.size());
-  EXPECT_EQ(kA1, all[0].code);
-  EXPECT_EQ(kB1, all[3].code);
-  EXPECT_EQ(kC1, all[4].code);
+  EXPECT_EQ(kA1, Code(all[0].code));
+  EXPECT_EQ(kB1, Code(all[3].code));
+  EXPECT_EQ(kC1, Code(all[4].code));
 }
 
 TEST_F(PriceStoreTest, ReadOnlyFileReadsButNeverWrites) {
@@ -316,12 +316,12 @@ TEST_F(PriceStoreTest, NamesByLevelAndCode) {
     std::string name;
   };
   const Case cases[] = {
-      {kA1, 0, "large"},   {kA1, 1, "middle"},
-      {kA1, 2, cut},       {kA3, 0, "large"},
-      {kA3, 1, ""},        {kA3, 2, ""},
-      {kB1, 0, longest},   {kB1, 1, ""},
-      {kC1, 0, ""},        {MakeCode(3, 12, 45, 3, 0), 2, ""},
-      {kA1, -1, ""},       {kA1, 3, ""},
+      {kA1, 0, "large"}, {kA1, 1, "middle"},
+      {kA1, 2, cut},     {kA3, 0, "large"},
+      {kA3, 1, ""},      {kA3, 2, ""},
+      {kB1, 0, longest}, {kB1, 1, ""},
+      {kC1, 0, ""},      {MakeCode(3, 12, 45, 3, 0), 2, ""},
+      {kA1, -1, ""},     {kA1, 3, ""},
   };
   char name[kStoreTextSize];
   for (const Case& c : cases) {

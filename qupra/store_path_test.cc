@@ -26,7 +26,11 @@ TEST(JoinFolderFile, Cases) {
       {"C:", PathStyle::kWindows, true, "C:qupra.db"},
       {"C:\\\x95\x5C", PathStyle::kWindows, true, "C:\\\x95\x5C\\qupra.db"},
       {"C:\\\x83\x5C\\", PathStyle::kWindows, true, "C:\\\x83\x5C\\qupra.db"},
-      {"C:\\\x83\x5C" "a", PathStyle::kWindows, true, "C:\\\x83\x5C" "a\\qupra.db"},
+      {"C:\\\x83\x5C"
+       "a",
+       PathStyle::kWindows, true,
+       "C:\\\x83\x5C"
+       "a\\qupra.db"},
       {"", PathStyle::kWindows, true, "qupra.db"},
       // A cut double-byte character would take the separator as its second byte.
       {"C:\\Est\x83", PathStyle::kWindows, false, ""},

@@ -1,4 +1,4 @@
-// Tests of the qupra-tool commands, run through RunQupraTool on files in a temporary folder.
+// Tests of qupra-tool: import and dump round trips, names, refused lines and usage errors.
 #include "qupra/tool.h"
 
 #include <gtest/gtest.h>
@@ -12,216 +12,196 @@
 
 namespace {
 
-struct ToolResult {
-  int code;
-  std::string out;
-  std::string err;
+class ToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = FreshTestDir(); }
+
+  std::string PathOf(const char* name) const { return dir_ + "/" + name; }
+
+  // Runs the tool; out_ and err_ get what it wrote.
+  int Run(std::vector<std::string> args) {
+    args.insert(args.begin(), "qupra-tool");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    FILE* out = fopen(PathOf("out.txt").c_str(), "wb");
+    FILE* err = fopen(PathOf("err.txt").c_str(), "wb");
+    int code = RunQupraTool(int(argv.size()), argv.data(), out, err);
+    fclose(out);
+    fclose(err);
+    ReadWholeFile(PathOf("out.txt"), &out_);
+    ReadWholeFile(PathOf("err.txt"), &err_);
+    return code;
+  }
+
+  int Import(const std::string& csv) {
+    EXPECT_TRUE(WriteWholeFile(PathOf("items.csv"), csv));
+    return Run({"import", dir_, PathOf("items.csv")});
+  }
+
+  int Names(const char* table, const std::string& csv) {
+    EXPECT_TRUE(WriteWholeFile(PathOf("names.csv"), csv));
+    return Run({"names", dir_, table, PathOf("names.csv")});
+  }
+
+  bool DatabaseExists() const { return std::filesystem::exists(PathOf(kStoreFileName)); }
+
+  std::string dir_;
+  std::string out_;
+  std::string err_;
 };
 
-// Runs the tool with the folder's out.txt and err.txt as its streams.
-ToolResult RunTool(const std::string& dir, std::vector<std::string> args) {
-  args.insert(args.begin(), "qupra-tool");
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-  std::string out_path = dir + "/out.txt", err_path = dir + "/err.txt";
-  FILE* out = fopen(out_path.c_str(), "wb");
-  FILE* err = fopen(err_path.c_str(), "wb");
-  ToolResult result{-1, "", ""};
-  if (!out || !err) {
-    ADD_FAILURE() << "cannot open the tool's streams in " << dir;
-  } else {
-    result.code = RunQupraTool(int(argv.size()), argv.data(), out, err);
-  }
-  if (out) fclose(out);
-  if (err) fclose(err);
-  ReadWholeFile(out_path, &result.out);
-  ReadWholeFile(err_path, &result.err);
-  return result;
-}
-
-// A database folder inside the test's folder, apart from the tool's streams and inputs.
-std::string DbDir(const std::string& dir, const char* name) {
-  std::string db = dir + "/" + name;
-  std::filesystem::create_directories(db);
-  return db;
-}
-
-std::string WriteFile(const std::string& dir, const char* name, const std::string& data) {
-  std::string path = dir + "/" + name;
-  EXPECT_TRUE(WriteWholeFile(path, data));
-  return path;
-}
-
-// Japanese names in code page 932: 鉄筋 and 工事.
-const char kTekkin[] = "\x93\x53\x8B\xD8";
-const char kKouji[] = "\x8D\x48\x8E\x96";
-
-TEST(QupraTool, ImportNamesAndDumpRoundTrip) {
-  std::string dir = FreshTestDir();
-  std::string db = DbDir(dir, "db");
-  ASSERT_EQ(0, RunTool(dir, {"init", db}).code);
-  ToolResult empty = RunTool(dir, {"dump", db});
-  EXPECT_EQ(0, empty.code);
-  EXPECT_EQ("", empty.out);
-
-  // CRLF and LF lines, an empty line, quotes, a 30-byte name, the largest numbers; lines of
-  // two groups out of order, and one code given twice (the second replaces the first).
-  std::string items = std::string("3-12-45-2-1,") + kTekkin +
-                      ",\"D10, \"\"SD295\"\"\",1200,1500,7,12,3\r\n" + "\r\n" +
-                      "3-11-0-0-9,,,0,0,0,0,0\n" + "3-12-0045-0002-0001," + kTekkin +
-                      ",note,1300,1600,7,12,3\n" + "255-255-65535-65535-65535," +
-                      std::string(30, 'n') + ",x,4294967295,4294967295,255,65535,65535";
-  std::string items_path = WriteFile(dir, "items.csv", items);
-  ToolResult imported = RunTool(dir, {"import", db, items_path});
-  ASSERT_EQ(0, imported.code) << imported.err;
-  EXPECT_EQ("", imported.err);
-
-  struct NameFile {
-    const char* table;
-    std::string lines;
-  };
-  const NameFile names[] = {
-      {"large", std::string("3-12-0-0-0,") + kKouji + "\n"},
-      {"middle", "3-12-45-0-0,\"a,b\"\n"},
-      {"small", "3-12-45-2-0,small\n3-12-45-3-0,other\n"},
-      {"unit", "7,m\n"},
-      {"supplier", "65535,last\n3,first\n"},
-  };
-  for (const NameFile& f : names) {
-    std::string path = WriteFile(dir, "names.csv", f.lines);
-    ToolResult r = RunTool(dir, {"names", db, f.table, path});
-    ASSERT_EQ(0, r.code) << f.table << ": " << r.err;
-  }
-
-  std::string expected = std::string("3-11-0000-0000-0009,,,0,0,0,0,0\n") + "3-12-0045-0002-0001," +
-                         kTekkin + ",note,1300,1600,7,12,3\n" + "255-255-65535-65535-65535," +
-                         std::string(30, 'n') + ",x,4294967295,4294967295,255,65535,65535\n" +
-                         "large,3-12-0000-0000-0000," + kKouji + "\n" +
-                         "middle,3-12-0045-0000-0000,\"a,b\"\n" +
-                         "small,3-12-0045-0002-0000,small\n" + "small,3-12-0045-0003-0000,other\n" +
-                         "unit,7,m\n" + "supplier,3,first\n" + "supplier,65535,last\n";
-  ToolResult dumped = RunTool(dir, {"dump", db});
-  ASSERT_EQ(0, dumped.code) << dumped.err;
-  EXPECT_EQ(expected, dumped.out);
-
-  // The stored record is what the line says, with every other byte zero.
+TEST_F(ToolTest, ImportThenDumpGivesTheLinesBack) {
+  // Quoted fields, CRLF, an empty line, a 30-byte name and one cut after a lead byte.
+  const std::string name30(30, 'N');
+  const std::string csv =
+      "3-12-0045-0002-0001,\x8D\xDE\x97\xBF,\"a,b \"\"c\"\"\",1200,1500,3,17,42\r\n"
+      "\r\n"
+      "\"3-12-0045-0002-0002\"," +
+      name30 +
+      ",,0,4294967295,255,65535,65535\n"
+      "1-00-0000-0000-0000,cut\x83,\x83,0,0,0,0,0";
+  ASSERT_EQ(0, Import(csv)) << err_;
+  ASSERT_EQ(0, Run({"dump", dir_})) << err_;
+  EXPECT_EQ(
+      "1-00-0000-0000-0000,cut\x83,\x83,0,0,0,0,0\n"
+      "3-12-0045-0002-0001,\x8D\xDE\x97\xBF,\"a,b \"\"c\"\"\",1200,1500,3,17,42\n"
+      "3-12-0045-0002-0002," +
+          name30 + ",,0,4294967295,255,65535,65535\n",
+      out_);
+  // The records themselves: texts NUL-padded, every other byte zero.
   PriceStore store;
-  ASSERT_TRUE(store.Open(db.c_str(), OpenMode::kReadOnly));
+  ASSERT_TRUE(store.Open(dir_.c_str()));
   PriceItem item;
-  ASSERT_TRUE(store.GetItem(MakeCode(3, 12, 45, 2, 1), &item));
-  PriceItem want;
-  std::memset(&want, 0, sizeof want);
-  want.code = MakeCode(3, 12, 45, 2, 1);
-  std::memcpy(want.material_name, kTekkin, 4);
-  std::memcpy(want.material_note, "note", 4);
-  want.execution_price = 1300;
-  want.estimate_price = 1600;
-  want.unit_code = 7;
-  want.work_type = 12;
-  want.supplier_code = 3;
-  EXPECT_TRUE(SameBytes(want, item));
-  store.Close();
-
-  // The item lines of a dump import back to the same listing.
-  std::string redb = DbDir(dir, "again");
-  ASSERT_EQ(0, RunTool(dir, {"init", redb}).code);
-  std::string item_lines = expected.substr(0, expected.find("large,"));
-  ASSERT_EQ(0, RunTool(dir, {"import", redb, WriteFile(dir, "dump.csv", item_lines)}).code);
-  EXPECT_EQ(item_lines, RunTool(dir, {"dump", redb}).out);
+  ASSERT_TRUE(store.GetItem(MakeCode(1, 0, 0, 0, 0), &item));
+  PriceItem expected;
+  std::memset(&expected, 0, sizeof expected);
+  expected.code = MakeCode(1, 0, 0, 0, 0);
+  std::memcpy(expected.material_name, "cut\x83", 4);
+  expected.material_note[0] = '\x83';
+  EXPECT_TRUE(SameBytes(expected, item));
 }
 
-TEST(QupraTool, BadItemLineFailsAndWritesNothing) {
-  const std::string good = "3-12-1-1-1,name,note,1,2,3,4,5";
+TEST_F(ToolTest, ImportKeepsTheGroupsOtherRecords) {
+  const Code a1 = MakeCode(3, 12, 1, 0, 1), a2 = MakeCode(3, 12, 1, 0, 2);
+  {
+    PriceStore store;
+    ASSERT_TRUE(store.Open(dir_.c_str()));
+    std::vector<PriceItem> items = {SampleItem(a1, 1), SampleItem(a2, 2)};
+    ASSERT_TRUE(store.WriteGroup(a1, items.data(), items.size()));
+  }
+  ASSERT_EQ(0, Import("3-12-0001-0000-0003,new,,1,1,0,0,0\n3-12-0001-0000-0001,again,,2,2,0,0,0\n"))
+      << err_;
+  PriceStore store;
+  ASSERT_TRUE(store.Open(dir_.c_str()));
+  std::vector<PriceItem> group;
+  ASSERT_TRUE(store.ReadGroup(a1, &group));
+  ASSERT_EQ(3u, group.size());
+  EXPECT_STREQ("again", group[0].material_name);
+  EXPECT_TRUE(SameBytes(SampleItem(a2, 2), group[1]));
+  EXPECT_STREQ("new", group[2].material_name);
+}
+
+TEST_F(ToolTest, BadLineIsReportedAndNothingIsWritten) {
   const char* const bad_lines[] = {
-      "3-12-1-1-2,name,note,1,2,3,4",                               // 7 fields
-      "3-12-1-1-2,name,note,1,2,3,4,5,6",                           // 9 fields
-      "0-12-1-1-2,name,note,1,2,3,4,5",                             // category 0
-      "3-12-1-1,name,note,1,2,3,4,5",                               // no item code
-      "3-12-1-1-2,0123456789012345678901234567890,note,1,2,3,4,5",  // name of 31 bytes
-      "3-12-1-1-2,name,0123456789012345678901234567890,1,2,3,4,5",  // note of 31 bytes
-      "3-12-1-1-2,name,note,4294967296,2,3,4,5",                    // price too large
-      "3-12-1-1-2,name,note,-1,2,3,4,5",                            // negative price
-      "3-12-1-1-2,name,note,1,,3,4,5",                              // empty price
-      "3-12-1-1-2,name,note,1,2,256,4,5",                           // unit too large
-      "3-12-1-1-2,name,note,1,2,3,65536,5",                         // work type too large
-      "3-12-1-1-2,name,note,1,2,3,4,65536",                         // supplier too large
-      "3-12-1-1-2,name,note, 1,2,3,4,5",                            // space in a number
-      "3-12-1-1-2,\"name,note,1,2,3,4,5",                           // unbalanced quote
-      "3-12-1-1-2,\"na\"me,note,1,2,3,4,5",                         // text after a closing quote
+      "3-12-0045-0002-0001,name,note,1,2,3,4",                           // 7 fields
+      "3-12-0045-0002-0001,name,note,1,2,3,4,5,6",                       // 9 fields
+      "0-12-0045-0002-0001,name,note,1,2,3,4,5",                         // category 0
+      "3-12-45-2,name,note,1,2,3,4,5",                                   // not a code
+      "3-12-0045-0002-0001,1234567890123456789012345678901,,1,2,3,4,5",  // 31-byte name
+      "3-12-0045-0002-0001,,1234567890123456789012345678901,1,2,3,4,5",  // 31-byte note
+      "3-12-0045-0002-0001,name,note,4294967296,2,3,4,5",
+      "3-12-0045-0002-0001,name,note,1,-2,3,4,5",
+      "3-12-0045-0002-0001,name,note,1,2,256,4,5",
+      "3-12-0045-0002-0001,name,note,1,2,3,65536,5",
+      "3-12-0045-0002-0001,name,note,1,2,3,4,",
+      "3-12-0045-0002-0001,name,note, 1,2,3,4,5",
+      "3-12-0045-0002-0001,\"name,note,1,2,3,4,5",
   };
-  std::string dir = FreshTestDir();
-  std::string db = DbDir(dir, "db");
-  ASSERT_EQ(0, RunTool(dir, {"init", db}).code);
-  ASSERT_EQ(0, RunTool(dir, {"import", db, WriteFile(dir, "good.csv", good + "\n")}).code);
-  const std::string before = RunTool(dir, {"dump", db}).out;
-  ASSERT_NE("", before);
   for (const char* bad : bad_lines) {
-    // The good lines around the bad one are not written either.
-    std::string path = WriteFile(
-        dir, "bad.csv",
-        "3-12-1-1-1,changed,,9,9,9,9,9\n" + std::string(bad) + "\n3-13-1-1-1,new,,1,1,1,1,1\n");
-    ToolResult r = RunTool(dir, {"import", db, path});
-    EXPECT_EQ(1, r.code) << bad;
-    EXPECT_NE(std::string::npos, r.err.find("bad.csv:2:")) << bad << "\n" << r.err;
-    EXPECT_EQ(std::string::npos, r.err.find("bad.csv:1:")) << bad << "\n" << r.err;
-    EXPECT_EQ(before, RunTool(dir, {"dump", db}).out) << bad;
+    SCOPED_TRACE(bad);
+    std::string csv = "3-12-0045-0002-0002,good,,1,1,0,0,0\n\n";
+    csv += bad;
+    csv += "\n";
+    EXPECT_EQ(1, Import(csv));
+    EXPECT_NE(std::string::npos, err_.find("items.csv:3:")) << err_;
+    EXPECT_FALSE(DatabaseExists());
   }
 }
 
-TEST(QupraTool, BadImportCreatesNoDatabase) {
-  std::string dir = FreshTestDir();
-  std::string path = WriteFile(dir, "bad.csv", "3-12-1-1-1,a,b,1,2,3,4\n");
-  EXPECT_EQ(1, RunTool(dir, {"import", dir, path}).code);
-  std::string data;
-  EXPECT_FALSE(ReadWholeFile(dir + "/" + kStoreFileName, &data));
+TEST_F(ToolTest, NamesImportAndDump) {
+  ASSERT_EQ(0, Names("large", "3-12-0000-0000-0000,\x8C\x9A\x92\x7A\n")) << err_;
+  ASSERT_EQ(0, Names("middle", "3-12-0045-0009-0009,middle\n")) << err_;
+  ASSERT_EQ(0, Names("small", "3-12-0045-0002-0000,\"small, cut\x83\"\n")) << err_;
+  ASSERT_EQ(0, Names("unit", "3,m\n7,kg\n")) << err_;
+  ASSERT_EQ(0, Names("supplier", "65535,supplier\n")) << err_;
+  PriceStore store;
+  ASSERT_TRUE(store.Open(dir_.c_str()));
+  char name[kStoreTextSize];
+  ASSERT_TRUE(store.GetLevelName(MakeCode(3, 12, 45, 2, 1), 2, name));
+  EXPECT_STREQ("small, cut\x83", name);
+  store.Close();
+  ASSERT_EQ(0, Run({"dump", dir_})) << err_;
+  EXPECT_EQ(
+      "large,3-12-0000-0000-0000,\x8C\x9A\x92\x7A\n"
+      "middle,3-12-0045-0000-0000,middle\n"
+      "small,3-12-0045-0002-0000,\"small, cut\x83\"\n"
+      "unit,3,m\n"
+      "unit,7,kg\n"
+      "supplier,65535,supplier\n",
+      out_);
 }
 
-TEST(QupraTool, BadNameLineFailsAndWritesNothing) {
+TEST_F(ToolTest, BadNameLinesAreRefused) {
   struct Case {
     const char* table;
-    std::string line;
+    const char* good;
+    const char* bad;
   };
   const Case cases[] = {
-      {"unit", "0,none"},     {"unit", "65536,big"},
-      {"supplier", "x,name"}, {"unit", "1"},
-      {"unit", "1,a,b"},      {"large", "0-1-0-0-0,a"},
-      {"middle", "3-12-1,a"}, {"small", "3-12-1-1-0," + std::string(256, 'a')},
+      {"unit", "1,ok", "0,none"},         {"unit", "1,ok", "65536,big"},
+      {"supplier", "1,ok", "x,name"},     {"large", "3-12-0-0-0,ok", "3-12,name"},
+      {"small", "3-12-0-0-0,ok", "name"}, {"middle", "3-12-0-0-0,ok", "3-12-0-0-0,a,b"},
   };
-  std::string dir = FreshTestDir();
-  std::string db = DbDir(dir, "db");
-  ASSERT_EQ(0, RunTool(dir, {"init", db}).code);
   for (const Case& c : cases) {
-    std::string path = WriteFile(dir, "names.csv", "2,kept\n" + c.line + "\n");
-    ToolResult r = RunTool(dir, {"names", db, c.table, path});
-    EXPECT_EQ(1, r.code) << c.table << " " << c.line;
-    EXPECT_NE(std::string::npos, r.err.find("names.csv:2:")) << r.err;
-    EXPECT_EQ("", RunTool(dir, {"dump", db}).out) << c.table << " " << c.line;
+    SCOPED_TRACE(c.bad);
+    EXPECT_EQ(1, Names(c.table, std::string(c.good) + "\n" + c.bad + "\n"));
+    EXPECT_EQ(std::string::npos, err_.find("names.csv:1:")) << err_;
+    EXPECT_NE(std::string::npos, err_.find("names.csv:2:")) << err_;
+    EXPECT_FALSE(DatabaseExists());
   }
+  std::string long_name = "1," + std::string(256, 'n') + "\n";
+  EXPECT_EQ(1, Names("unit", long_name));
+  EXPECT_FALSE(DatabaseExists());
 }
 
-TEST(QupraTool, UsageAndMissingFiles) {
-  std::string dir = FreshTestDir();
-  const std::vector<std::string> usage_errors[] = {
+TEST_F(ToolTest, InitAndDumpOfMissingDatabase) {
+  EXPECT_EQ(1, Run({"dump", dir_}));
+  EXPECT_FALSE(DatabaseExists());
+  EXPECT_EQ(0, Run({"init", dir_})) << err_;
+  EXPECT_TRUE(DatabaseExists());
+  EXPECT_EQ(0, Run({"dump", dir_})) << err_;
+  EXPECT_EQ("", out_);
+  EXPECT_EQ(1, Run({"init", dir_ + "/missing"}));
+  EXPECT_FALSE(err_.empty());
+  EXPECT_EQ(1, Run({"import", dir_, PathOf("missing.csv")}));
+}
+
+TEST_F(ToolTest, UsageErrors) {
+  const std::vector<std::vector<std::string>> cases = {
       {},
+      {"help"},
       {"init"},
-      {"init", dir, "extra"},
-      {"import", dir},
-      {"names", dir, "colour", dir + "/x.csv"},
+      {"init", dir_, "extra"},
+      {"import", dir_},
+      {"names", dir_, "color", PathOf("names.csv")},
+      {"names", dir_, "unit"},
       {"dump"},
-      {"frobnicate", dir},
   };
-  for (const std::vector<std::string>& args : usage_errors) {
-    ToolResult r = RunTool(dir, args);
-    EXPECT_EQ(2, r.code) << (args.empty() ? "" : args[0]);
-    EXPECT_NE(std::string::npos, r.err.find("usage:"));
+  for (const std::vector<std::string>& args : cases) {
+    EXPECT_EQ(2, Run(args));
+    EXPECT_NE(std::string::npos, err_.find("usage:"));
   }
-  // Dump never creates a database; import of a missing file fails.
-  EXPECT_EQ(1, RunTool(dir, {"dump", dir}).code);
-  std::string data;
-  EXPECT_FALSE(ReadWholeFile(dir + "/" + kStoreFileName, &data));
-  ToolResult missing = RunTool(dir, {"import", dir, dir + "/missing.csv"});
-  EXPECT_EQ(1, missing.code);
-  EXPECT_NE(std::string::npos, missing.err.find("cannot open"));
+  EXPECT_FALSE(DatabaseExists());
 }
 
 }  // namespace
