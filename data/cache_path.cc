@@ -12,14 +12,45 @@ const char kCacheDir[] = "HDTMP\\";
 const char kCacheDir[] = "HDTMP/";  // natively a real folder too
 #endif
 
-// Whether name, split at '\' (and '/' natively), has a component "..", or starts with a
-// separator, so that it would name a file outside CacheDir.
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+// Windows opens a device, not a file, for these names, with any extension and with blanks
+// before the extension.
+bool IsDeviceName(const std::string& part) {
+  std::string base = part.substr(0, part.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = Upper(c);
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+      base == "CONOUT$")
+    return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '0' && base[3] <= '9';
+}
+
+// Only dots and blanks with at least two dots: Windows may read it as "..", since it drops
+// trailing dots and blanks.
+bool IsDotsPart(const std::string& part) {
+  size_t dots = 0;
+  for (char c : part) {
+    if (c == '.')
+      ++dots;
+    else if (c != ' ')
+      return false;
+  }
+  return dots >= 2;
+}
+
+// Whether the mapped name could name something other than a file inside CacheDir: a
+// parent folder, the root, or a device (a device name ignores the ".costupdate" added to
+// the last part). It is split at every '\' byte, even the trail byte of a double-byte
+// character: that splits more finely than Windows does, so no ".." Windows sees is missed.
 bool LeavesCacheDir(const std::string& name) {
   if (!name.empty() && name[0] == '\\') return true;
   size_t start = 0;
   for (size_t i = 0; i <= name.size(); ++i) {
     if (i == name.size() || name[i] == '\\') {
-      if (name.compare(start, i - start, "..") == 0 && i - start == 2) return true;
+      std::string part = name.substr(start, i - start);
+      if (IsDotsPart(part) || IsDeviceName(part)) return true;
       start = i + 1;
     }
   }

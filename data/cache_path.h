@@ -4,7 +4,9 @@
 const int kCachePathSize = 512;
 
 // out (kCachePathSize bytes) = program_dir + "HDTMP\" + the address without "http://" or
-// "https://", with ':' dropped and '/' turned into '_', + ".costupdate". Returns 1.
+// "https://", with ':' dropped and '/' turned into '_', + ".costupdate" ("HDTMP/" in the
+// native build). Returns 1.
 // Returns 0 with out empty when the address has no cache file: the path would not fit,
-// or the name would leave CacheDir (a ".." component or a leading '\').
+// or the name would leave CacheDir (a leading '\', a part between '\' bytes of only dots
+// and blanks with two dots or more, such as "..") or name a device such as CON or COM1.
 int CachePath(char* out, const char* program_dir, const char* url);

@@ -35,6 +35,16 @@ TEST(CachePath, Table) {
       {"http://h\\..", nullptr},
       {"http://\\x", nullptr},
       {"..", nullptr},
+      {"http://h\\x\\...", nullptr},
+      {"http://h\\.. \\x", nullptr},  // ".." once the trailing blank is dropped
+      {"http://h\\.\\x", "h\\.\\x"},
+      {"http://h/\x83\x5C.dat", "h_\x83\x5C.dat"},  // a '\' trail byte in ソ
+      {"http://con.example.com/x", nullptr},
+      {"http://h\\COM1", nullptr},
+      {"http://h\\aux .txt\\y", nullptr},
+      {"http://h/con", "h_con"},
+      {"http://h\\COM10", "h\\COM10"},
+      {"http://h\\console", "h\\console"},
   };
   for (const Case& c : cases) {
     char out[kCachePathSize] = "junk";

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 #ifndef _WIN32
@@ -41,22 +42,24 @@ TEST(RealDisk, ReplaceFileInMissingFolderFails) {
   EXPECT_EQ("<none>", Read(path));
 }
 
-TEST(RealDisk, LastWriteTimeOfANewFile) {
-  std::string path = ::testing::TempDir() + "disk_time.txt";
-  ASSERT_TRUE(RealDisk()->ReplaceFile(path.c_str(), "x", 1));
-  CalendarTime utc, local;
-  ASSERT_TRUE(RealDisk()->LastWriteTime(path.c_str(), false, &utc));
-  ASSERT_TRUE(RealDisk()->LastWriteTime(path.c_str(), true, &local));
-  std::time_t now = std::time(nullptr);
-  std::tm t = *std::gmtime(&now);
-  EXPECT_EQ(t.tm_year + 1900, utc.year);
-  EXPECT_GE(utc.month, 1);
-  EXPECT_LE(utc.month, 12);
-  EXPECT_LE(utc.day_of_week, 6);
-  EXPECT_FALSE(RealDisk()->LastWriteTime((path + ".missing").c_str(), false, &utc));
+// The temporary file is written, but it cannot take the place of a folder: the folder
+// stays and no temporary file is left beside it.
+TEST(RealDisk, FailedReplaceLeavesNothingBehind) {
+  std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "disk_fail_dir";
+  std::filesystem::remove_all(dir);
+  ASSERT_TRUE(std::filesystem::create_directories(dir / "target"));
+  std::string target = (dir / "target").string();
+  EXPECT_FALSE(RealDisk()->ReplaceFile(target.c_str(), "new bytes", 9));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "target"));
+  int entries = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    ++entries;
+    EXPECT_EQ("target", entry.path().filename().string());
+  }
+  EXPECT_EQ(1, entries);
+  std::filesystem::remove_all(dir);
 }
 
-#ifndef _WIN32
 // Days since 1970-01-01 of a civil date, to take calendar times apart.
 long DaysFromCivil(long y, unsigned m, unsigned d) {
   y -= m <= 2;
@@ -72,6 +75,27 @@ long SecondsOf(const CalendarTime& t) {
          t.second;
 }
 
+TEST(RealDisk, LastWriteTimeOfANewFile) {
+  std::string path = ::testing::TempDir() + "disk_time.txt";
+  long before = long(std::time(nullptr));
+  ASSERT_TRUE(RealDisk()->ReplaceFile(path.c_str(), "x", 1));
+  long after = long(std::time(nullptr));
+  CalendarTime utc;
+  ASSERT_TRUE(RealDisk()->LastWriteTime(path.c_str(), false, &utc));
+  // UTC, not local time: between the clock readings around the write (file systems
+  // may keep times in steps of up to two seconds).
+  EXPECT_GE(SecondsOf(utc), before - 2);
+  EXPECT_LE(SecondsOf(utc), after + 2);
+  EXPECT_EQ((DaysFromCivil(utc.year, utc.month, utc.day) + 4) % 7, utc.day_of_week);
+  EXPECT_LT(utc.milliseconds, 1000);
+  CalendarTime local;
+  ASSERT_TRUE(RealDisk()->LastWriteTime(path.c_str(), true, &local));
+  EXPECT_EQ(0, (SecondsOf(local) - SecondsOf(utc)) % 60);  // whole-minute offsets only
+  EXPECT_FALSE(RealDisk()->LastWriteTime((path + ".missing").c_str(), false, &utc));
+  EXPECT_FALSE(RealDisk()->LastWriteTime(::testing::TempDir().c_str(), false, &utc));
+}
+
+#ifndef _WIN32
 // Local time is UTC plus the offset in force now, whatever the offset was at the file's
 // date: a file from the other half of a daylight-saving year shows the same shift.
 TEST(RealDisk, LocalTimeUsesTheOffsetOfNow) {
