@@ -145,8 +145,7 @@ bool Load(const Options& o, PriceLibrary* library, ItemStore* store, CliResult* 
   return true;
 }
 
-void Compare(const Options& o, PriceLibrary* library, const ItemStore& store,
-             CliResult* result) {
+void Compare(const Options& o, PriceLibrary* library, const ItemStore& store, CliResult* result) {
   int shown = 0;
   for (int i = 0; i < store.count; ++i) {
     if (!IsShown(store.states[i], uint16_t(o.kinds))) continue;
@@ -194,8 +193,10 @@ void Apply(const Options& o, PriceLibrary* library, ItemStore* store, CliResult*
   }
   Appendf(&result->out, "written %d\n", total);
   if (failed) {
-    Appendf(&result->err, "%d group(s) could not be verified after writing; their items are "
-                          "left unwritten\n", failed);
+    Appendf(&result->err,
+            "%d group(s) could not be verified after writing; their items are "
+            "left unwritten\n",
+            failed);
     result->exit_code = 1;
   }
 }

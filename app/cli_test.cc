@@ -43,9 +43,9 @@ PriceItem Record(Code code, const char* name, uint32_t execution, uint32_t estim
 
 const char kUpdate[] =
     "title line\r\n"
-    "1-01-0001-0001-0001,Bar D10,JIS,68000,72000,3,110,1\r\n"  // equal
-    "1-01-0001-0001-0002,Bar D13,JIS,67000,71000,3,110,1\r\n"  // prices differ
-    "1-01-0001-0001-0003,Bar D16,JIS,69000,73500,3,110,1\r\n"  // new
+    "1-01-0001-0001-0001,Bar D10,JIS,68000,72000,3,110,1\r\n"    // equal
+    "1-01-0001-0001-0002,Bar D13,JIS,67000,71000,3,110,1\r\n"    // prices differ
+    "1-01-0001-0001-0003,Bar D16,JIS,69000,73500,3,110,1\r\n"    // new
     "1-01-0001-0001-0004,BAR d19,Note,70000,74500,3,110,1\r\n";  // note differs, case only in name
 
 class Cli : public ::testing::Test {
@@ -121,9 +121,10 @@ TEST_F(Cli, ApplyNewThenAllKeepsPricesWithoutOverwrite) {
   EXPECT_EQ("1-01-0001-0001-0002\t800C\n1-01-0001-0001-0004\tC002\nwritten 2\n", r.out);
 
   r = Run({"compare", update_.c_str()});
-  EXPECT_EQ("2\t000C\t1-01-0001-0001-0002\tBar D13\tJIS\t67000\t71000\t3\t110\t1\n"
-            "shown 1 of 4\n",
-            r.out);
+  EXPECT_EQ(
+      "2\t000C\t1-01-0001-0001-0002\tBar D13\tJIS\t67000\t71000\t3\t110\t1\n"
+      "shown 1 of 4\n",
+      r.out);
 
   r = Run({"apply", update_.c_str(), "--all", "--overwrite-prices"});
   EXPECT_EQ("1-01-0001-0001-0002\tC00C\nwritten 1\n", r.out);

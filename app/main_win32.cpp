@@ -38,8 +38,8 @@ int RunMainWindow() {
   snprintf(cache_dir, sizeof cache_dir, "%sHDTMP\\", ProgramDir);
   CreateDirectoryA(cache_dir, nullptr);  // already there, or fails later where it is used
 
-  HWND window = CreateWindowExA(0, kMainWindowClass, kTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                0, 0, 800, 600, nullptr, nullptr, Instance, nullptr);
+  HWND window = CreateWindowExA(0, kMainWindowClass, kTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                800, 600, nullptr, nullptr, Instance, nullptr);
   if (!window) {
     ShowStartError("メインウィンドウを作成できません。");
     return 0;

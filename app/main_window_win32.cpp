@@ -19,8 +19,8 @@ Catalogue FileCatalogue;
 void OnCreate() {
   CheckList.Load();
   FillCatalogue(CheckList, ProgramDir, StartFile, RealDisk(), &FileCatalogue);
-  FileLoaded = LoadSelectedFile(FileCatalogue.selection, CheckList, ProgramDir, StartFile,
-                                Library, &Store);
+  FileLoaded =
+      LoadSelectedFile(FileCatalogue.selection, CheckList, ProgramDir, StartFile, Library, &Store);
 }
 
 void OnDestroy() {

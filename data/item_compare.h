@@ -6,5 +6,4 @@
 
 // states[i] = kNewItemState when the code is not in the database, else the OR of the
 // change bits of the fields that differ (0 when all seven are equal).
-void ComputeItemStates(PriceLibrary* library, const PriceItem* items, int count,
-                       ItemState* states);
+void ComputeItemStates(PriceLibrary* library, const PriceItem* items, int count, ItemState* states);

@@ -95,8 +95,7 @@ PriceLibrary* OpenQupraLibrary(const char* dll_path, char* error) {
   if (!Bind(module, kOrdinalReadGroup, &f.read_group)) missing = kOrdinalReadGroup;
   if (!Bind(module, kOrdinalWriteGroup, &f.write_group)) missing = kOrdinalWriteGroup;
   if (!Bind(module, kOrdinalParseItemCode, &f.parse_item_code)) missing = kOrdinalParseItemCode;
-  if (!Bind(module, kOrdinalFormatItemCode, &f.format_item_code))
-    missing = kOrdinalFormatItemCode;
+  if (!Bind(module, kOrdinalFormatItemCode, &f.format_item_code)) missing = kOrdinalFormatItemCode;
   if (!Bind(module, kOrdinalGetSupplierName, &f.get_supplier_name))
     missing = kOrdinalGetSupplierName;
   if (!Bind(module, kOrdinalGetUnitName, &f.get_unit_name)) missing = kOrdinalGetUnitName;

@@ -1,7 +1,6 @@
 // The Wine test environment runs with code page 932, as the program's users do.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstring>
 

@@ -1,7 +1,6 @@
 // Load, comparison and writing against the real QUPRA.dll and its SQLite file.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstring>

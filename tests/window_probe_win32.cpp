@@ -27,8 +27,8 @@ int Report(HWND window) {
   GetWindowRect(window, &rect);
   std::printf("title=");
   for (const char* p = title; *p; ++p) std::printf("%02x", static_cast<unsigned char>(*p));
-  std::printf(" width=%ld height=%ld visible=%d\n", rect.right - rect.left,
-              rect.bottom - rect.top, IsWindowVisible(window) ? 1 : 0);
+  std::printf(" width=%ld height=%ld visible=%d\n", rect.right - rect.left, rect.bottom - rect.top,
+              IsWindowVisible(window) ? 1 : 0);
   return 0;
 }
 
