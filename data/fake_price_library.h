@@ -110,8 +110,7 @@ class FakePriceLibrary : public PriceLibrary {
 
   void FormatItemCode(Code code, char* out) override {
     snprintf(out, kLibraryTextSize, "%u-%02u-%04u-%04u-%04u", CodeCategory(code),
-             CodeLargeItem(code), CodeMiddleItem(code), CodeSmallItem(code),
-             CodeSubNumber(code));
+             CodeLargeItem(code), CodeMiddleItem(code), CodeSmallItem(code), CodeSubNumber(code));
   }
 
   void GetLevelName(Code code, int level, char* out) override {
@@ -247,7 +246,5 @@ class FakePriceLibrary : public PriceLibrary {
     return b;
   }
 
-  static void CopyText(const char* text, char* out) {
-    snprintf(out, kLibraryTextSize, "%s", text);
-  }
+  static void CopyText(const char* text, char* out) { snprintf(out, kLibraryTextSize, "%s", text); }
 };

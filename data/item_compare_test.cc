@@ -78,16 +78,20 @@ TEST(ItemCompare, ItemTheDatabaseLacksIsNew) {
   EXPECT_EQ(kNewItemState, states[2]);
 }
 
-TEST(ItemCompare, StoredTextWithoutNulIsNotReadPast) {
+TEST(ItemCompare, TextsWithoutNulAreNotReadPast) {
   FakePriceLibrary db;
+  // Not a single NUL after the code, in the item nor in the database: the texts are
+  // compared up to their fields' ends.
   PriceItem stored = Record(MakeCode(3, 1, 1, 1, 1));
-  // Not a single NUL after the code.
   memset(reinterpret_cast<char*>(&stored) + 8, 'A', sizeof stored - 8);
   db.Put(stored);
-  PriceItem item = Record(stored.code);
-  ItemState state = 0;
+  PriceItem item = stored;
+  ItemState state = 0x1234;
   ComputeItemStates(&db, &item, 1, &state);
-  EXPECT_EQ(kChangeBits, state);
+  EXPECT_EQ(0, state);
+  item.material_note[31] = 'B';
+  ComputeItemStates(&db, &item, 1, &state);
+  EXPECT_EQ(ChangeMaterialNote, state);
 }
 
 }  // namespace

@@ -21,8 +21,7 @@ const ItemState kWrittenWhole = 0x0100;
 const unsigned kGroups = 1u << 16;
 
 bool IsEligible(ItemState state, uint16_t kind_filter) {
-  return (state & StateSelected) && !(state & StateApplied) &&
-         (state & kind_filter & kChangeBits);
+  return (state & StateSelected) && !(state & StateApplied) && (state & kind_filter & kChangeBits);
 }
 
 bool IsNewItem(ItemState state) { return (state & 0xFF) == 0xFF; }
@@ -151,8 +150,8 @@ bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemSt
 
   for (int j = first; j < count; j++) {
     if (!IsEligible(states[j], kind_filter) || CodeGroup(items[j].code) != group) continue;
-    states[j] = ok ? WrittenState(states[j], overwrite_prices)
-                   : ItemState(states[j] & ~kWrittenWhole);
+    states[j] =
+        ok ? WrittenState(states[j], overwrite_prices) : ItemState(states[j] & ~kWrittenWhole);
     if (ok && written) written[j] = 1;
   }
   return ok;

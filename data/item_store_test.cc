@@ -212,10 +212,7 @@ TEST_F(ApplyTest, GroupBlockGrowsOnlyAfter255Appends) {
     int stored, appended, resizes, allocs;
   } cases[] = {
       {3, 254, 1, 0},  // the block as read is resized to n + 256 once
-      {3, 255, 2, 0},
-      {0, 254, 0, 1},
-      {0, 255, 1, 1},
-      {0, 600, 2, 1},
+      {3, 255, 2, 0}, {0, 254, 0, 1}, {0, 255, 1, 1}, {0, 600, 2, 1},
   };
   for (const Case& c : cases) {
     db.records.clear();
@@ -282,9 +279,9 @@ TEST_F(ApplyTest, BlockThatCannotBeHadFailsOnlyItsGroup) {
   struct Case {
     int allocs_left, resizes_left, stored, appended;
   } cases[] = {
-      {0, -1, 0, 1},   // no new block for an empty group
-      {-1, 1, 1, 1},   // the group's block cannot take the free records
-      {-1, 2, 1, 300}, // nor grow after 255 appends
+      {0, -1, 0, 1},    // no new block for an empty group
+      {-1, 1, 1, 1},    // the group's block cannot take the free records
+      {-1, 2, 1, 300},  // nor grow after 255 appends
   };
   for (const Case& c : cases) {
     db.records.clear();

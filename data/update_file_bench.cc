@@ -36,10 +36,10 @@ class BenchFiles {
     auto it = files_.find(key);
     if (it != files_.end()) return it->second;
     BenchFile& f = files_[key];
-    f.path = (std::filesystem::temp_directory_path() /
-              ("costupdate_bench_" + std::to_string(n) + "_" + std::to_string(order) +
-               ".costupdate"))
-                 .string();
+    f.path =
+        (std::filesystem::temp_directory_path() /
+         ("costupdate_bench_" + std::to_string(n) + "_" + std::to_string(order) + ".costupdate"))
+            .string();
     std::vector<int> index(static_cast<size_t>(n));
     for (int i = 0; i < n; i++) index[size_t(i)] = i;
     if (order == kShuffled) {
@@ -54,8 +54,8 @@ class BenchFiles {
     fputs("単価アップデートファイル\r\n", out);
     for (int i : index) {
       fprintf(out, "%s,異形棒鋼 D%d,JIS G3112 SD%d,%u,%u,%u,%u,%u\r\n", CodeText(i).c_str(),
-              10 + i % 30, 295 + i % 100, 50000u + unsigned(i) % 30000, 52000u + unsigned(i) % 31000,
-              1 + i % 40, 100 + i % 300, i % 500);
+              10 + i % 30, 295 + i % 100, 50000u + unsigned(i) % 30000,
+              52000u + unsigned(i) % 31000, 1 + i % 40, 100 + i % 300, i % 500);
     }
     f.bytes = size_t(ftell(out));
     fclose(out);
@@ -82,8 +82,7 @@ void BM_LoadUpdateFile(benchmark::State& state) {
   for (auto _ : state) {
     PriceItem* items = nullptr;
     int count = 0;
-    if (LoadUpdateFile(&library, f.path.c_str(), &items, &count) != 0 ||
-        count != state.range(0)) {
+    if (LoadUpdateFile(&library, f.path.c_str(), &items, &count) != 0 || count != state.range(0)) {
       state.SkipWithError("load failed");
       break;
     }

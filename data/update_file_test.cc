@@ -75,18 +75,20 @@ TEST(UpdateFile, StoresEveryFieldOfAnItemLine) {
 }
 
 TEST(UpdateFile, SkipsLinesThatAreNoItems) {
-  Loaded f("単価アップデートファイル\r\ncode,name\r\n\r\n1-01-0001-0001-0001,A,,1,2,3,4,5\r\n"
-           "# 1-01-0001-0001-0002,B\r\n");
+  Loaded f(
+      "単価アップデートファイル\r\ncode,name\r\n\r\n1-01-0001-0001-0001,A,,1,2,3,4,5\r\n"
+      "# 1-01-0001-0001-0002,B\r\n");
   ASSERT_EQ(0, f.result);
   ASSERT_EQ(1, f.count);
   EXPECT_EQ(MakeCode(1, 1, 1, 1, 1), f.items[0].code);
 }
 
 TEST(UpdateFile, DuplicateCodeKeepsItsLastLine) {
-  Loaded f("1-01-0001-0001-0002,first,,1,1,1,1,1\n"
-           "1-01-0001-0001-0001,other,,9,9,9,9,9\n"
-           "1-01-0001-0001-0002,second,,2,2,2,2,2\n"
-           "1-01-0001-0001-0002,last,,3,3,3,3,3\n");
+  Loaded f(
+      "1-01-0001-0001-0002,first,,1,1,1,1,1\n"
+      "1-01-0001-0001-0001,other,,9,9,9,9,9\n"
+      "1-01-0001-0001-0002,second,,2,2,2,2,2\n"
+      "1-01-0001-0001-0002,last,,3,3,3,3,3\n");
   ASSERT_EQ(0, f.result);
   ASSERT_EQ(2, f.count);
   EXPECT_STREQ("other", f.items[0].material_name);
@@ -100,8 +102,8 @@ TEST(UpdateFile, TextFieldsKeepThirtyBytes) {
   const std::string b30(30, 'b');
   // 29 bytes and a double-byte character: the character's trail byte is cut off.
   const std::string cut = std::string(29, 'c') + "\x83\x41";
-  Loaded f("1-01-0001-0001-0001," + b30 + "," + b30 + "X,0,0,0,0,0\n" +
-           "1-01-0001-0001-0002," + cut + "," + cut + ",0,0,0,0,0\n");
+  Loaded f("1-01-0001-0001-0001," + b30 + "," + b30 + "X,0,0,0,0,0\n" + "1-01-0001-0001-0002," +
+           cut + "," + cut + ",0,0,0,0,0\n");
   ASSERT_EQ(2, f.count);
   EXPECT_EQ(b30, f.items[0].material_name);
   EXPECT_EQ(b30, f.items[0].material_note);
@@ -120,9 +122,10 @@ TEST(UpdateFile, QuotesProtectCommasAndVanish) {
 }
 
 TEST(UpdateFile, NumbersWrapAndAreCutToTheirWidth) {
-  Loaded f("1-01-0001-0001-0001,a,,-5,12abc,300,65537,70000\n"
-           "1-01-0001-0001-0002,b,,,  +8,\t4, -1 ,x9\n"
-           "1-01-0001-0001-0003,c,,4294967297,99999999999999999999,256,0,65535\n");
+  Loaded f(
+      "1-01-0001-0001-0001,a,,-5,12abc,300,65537,70000\n"
+      "1-01-0001-0001-0002,b,,,  +8,\t4, -1 ,x9\n"
+      "1-01-0001-0001-0003,c,,4294967297,99999999999999999999,256,0,65535\n");
   ASSERT_EQ(3, f.count);
   EXPECT_EQ(4294967291u, f.items[0].execution_price);
   EXPECT_EQ(12u, f.items[0].estimate_price);
@@ -145,10 +148,20 @@ TEST(UpdateFile, ParseDecimal) {
     const char* text;
     uint32_t value;
   } cases[] = {
-      {"", 0},          {"abc", 0},         {"-", 0},           {"+-3", 0},
-      {"42", 42},       {"+42", 42},        {"-1", 4294967295u}, {" \t\v\f\r\n7", 7},
-      {"4294967295", 4294967295u},           {"4294967296", 0},  {"- 3", 0},
-      {"0012", 12},     {"12 34", 12},      {"\x82\x4f", 0},
+      {"", 0},
+      {"abc", 0},
+      {"-", 0},
+      {"+-3", 0},
+      {"42", 42},
+      {"+42", 42},
+      {"-1", 4294967295u},
+      {" \t\v\f\r\n7", 7},
+      {"4294967295", 4294967295u},
+      {"4294967296", 0},
+      {"- 3", 0},
+      {"0012", 12},
+      {"12 34", 12},
+      {"\x82\x4f", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(c.value, ParseDecimal(c.text)) << '"' << c.text << '"';
 }
@@ -199,8 +212,9 @@ TEST(UpdateFile, ReadLineStepsOverRunsOfLineEnds) {
 }
 
 TEST(UpdateFile, LineEndsOfEveryKindSeparateItems) {
-  Loaded f("\r\n1-01-0001-0001-0001,a\r1-01-0001-0001-0002,b\n\n\n1-01-0001-0001-0003,c"
-           "\n\r\r\n1-01-0001-0001-0004,d");
+  Loaded f(
+      "\r\n1-01-0001-0001-0001,a\r1-01-0001-0001-0002,b\n\n\n1-01-0001-0001-0003,c"
+      "\n\r\r\n1-01-0001-0001-0004,d");
   ASSERT_EQ(4, f.count);
   EXPECT_STREQ("a", f.items[0].material_name);
   EXPECT_STREQ("d", f.items[3].material_name);
@@ -342,9 +356,10 @@ TEST(UpdateFile, PreShuffle) {
 
 TEST(UpdateFile, VariantsOfCategoryOneAndTwoCodesAreBothKept) {
   // The two codes differ only in the ignored bytes: equal in order, different codes.
-  Loaded f("1-05-0300-0007-0001,wide,,1\n"
-           "1-05-0044-0007-0001,narrow,,2\n"
-           "1-05-0044-0007-0000,before,,3\n");
+  Loaded f(
+      "1-05-0300-0007-0001,wide,,1\n"
+      "1-05-0044-0007-0001,narrow,,2\n"
+      "1-05-0044-0007-0000,before,,3\n");
   ASSERT_EQ(3, f.count);
   EXPECT_STREQ("before", f.items[0].material_name);
   EXPECT_STREQ("narrow", f.items[1].material_name);  // the later line first
@@ -354,9 +369,10 @@ TEST(UpdateFile, VariantsOfCategoryOneAndTwoCodesAreBothKept) {
 TEST(UpdateFile, VariantBetweenDuplicatesKeepsThemApart) {
   // The later line sorts first among equals, so the variant separates the two lines of
   // the same code and neither is dropped.
-  Loaded f("2-05-0044-0007-0001,old,,1\n"
-           "2-05-0300-0007-0001,variant,,2\n"
-           "2-05-0044-0007-0001,new,,3\n");
+  Loaded f(
+      "2-05-0044-0007-0001,old,,1\n"
+      "2-05-0300-0007-0001,variant,,2\n"
+      "2-05-0044-0007-0001,new,,3\n");
   ASSERT_EQ(3, f.count);
   EXPECT_STREQ("new", f.items[0].material_name);
   EXPECT_STREQ("variant", f.items[1].material_name);
@@ -402,6 +418,72 @@ TEST(UpdateFile, SortItemsMatchesTheOrderOnShuffledSortedAndReversedInput) {
         ASSERT_TRUE(IsZero(items[i])) << layout << " " << i;
       }
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Items as ReadLine, GetField and ParseDecimal give them, in file order.
+std::vector<PriceItem> ReferenceParse(FakePriceLibrary* library, const std::string& text) {
+  std::vector<PriceItem> items;
+  char line[kLineBufferSize], field[kLineBufferSize];
+  for (const char* p = text.c_str(); *p;) {
+    p += ReadLine(p, line);
+    GetField(line, 0, field);
+    Code code = library->ParseItemCode(field);
+    if (CodeCategory(code) == 0) continue;
+    PriceItem r;
+    memset(&r, 0, sizeof r);
+    r.code = code;
+    GetField(line, 1, field);
+    memcpy(r.material_name, field, std::min<size_t>(strlen(field), 30));
+    GetField(line, 2, field);
+    memcpy(r.material_note, field, std::min<size_t>(strlen(field), 30));
+    GetField(line, 3, field);
+    r.execution_price = ParseDecimal(field);
+    GetField(line, 4, field);
+    r.estimate_price = ParseDecimal(field);
+    GetField(line, 5, field);
+    r.unit_code = uint8_t(ParseDecimal(field));
+    GetField(line, 6, field);
+    r.work_type = uint16_t(ParseDecimal(field));
+    GetField(line, 7, field);
+    r.supplier_code = uint16_t(ParseDecimal(field));
+    items.push_back(r);
+  }
+  return items;
+}
+
+TEST(UpdateFile, LoaderAgreesWithReadLineAndGetFieldOnMixedInput) {
+  static const char kBytes[] = "a,,,\"\"\r\n0123456789-- \t\x83\x41";
+  uint32_t seed = 99;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 40; round++) {
+    std::string text;
+    for (int i = 0; i < 60; i++) {
+      char code[32];
+      snprintf(code, sizeof code, "%u-%02u-%04u-%04u-%04u", 1 + next() % 4, next() % 3,
+               next() % 300, next() % 3, next() % 5);
+      text += code;
+      text += ',';
+      for (unsigned n = next() % 300; n > 0; n--) text += kBytes[next() % (sizeof kBytes - 1)];
+      text += "\r\n";
+    }
+    FakePriceLibrary library;
+    std::vector<PriceItem> expected = ReferenceSort(ReferenceParse(&library, text));
+    PriceItem* items = nullptr;
+    int count = -1;
+    ASSERT_EQ(0, ParseUpdateText(&library, text.c_str(), &items, &count));
+    ASSERT_EQ(int(expected.size()), count) << round;
+    for (int i = 0; i < count; i++)
+      ASSERT_EQ(0, memcmp(&expected[size_t(i)], &items[i], sizeof(PriceItem))) << round << " " << i;
+    EXPECT_TRUE(IsZero(items[count]));
+    free(items);
   }
 }
 
