@@ -16,7 +16,7 @@ std::string LineText(HWND combo, int index) {
 TEST(FillFileSelector, LinesAndSelection) {
   HWND combo = CreateWindowA("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, 0, 0, 200, 200, nullptr,
                              nullptr, GetModuleHandleA(nullptr), nullptr);
-  // Wine without a display cannot create windows; scripts/demo.sh shows how to give it Xvfb.
+  // Wine without a display cannot create windows; scripts/test.sh gives it Xvfb.
   if (!combo) GTEST_SKIP() << "no window station to create the combo box in";
   Catalogue cat;
   cat.lines = {"  b - \t最終更新日 更新ファイルがありません。", "  a",

@@ -7,7 +7,7 @@ cache="$root/.cache"
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix
-  wine wine64 xvfb xdotool locales fonts-ipafont-gothic libsqlite3-dev sqlite3 tcl
+  wine wine64 xvfb xauth xdotool locales fonts-ipafont-gothic libsqlite3-dev sqlite3 tcl
   imagemagick python3 xz-utils)
 missing=()
 for p in "${packages[@]}"; do
