@@ -166,21 +166,28 @@ int Init(const char* dir, FILE* err) {
   return OpenStore(&store, dir, OpenMode::kReadWrite, err) ? 0 : 1;
 }
 
-int Import(const char* dir, const char* path, FILE* err) {
+// Every line of a CSV file through parse; each bad line is reported with its number.
+// False when the file or any of its lines could not be read.
+template <typename T, typename Parse>
+bool ParseCsvFile(const char* path, Parse parse, std::vector<T>* out, FILE* err) {
   std::vector<CsvLine> lines;
   bool ok = ReadCsvFile(path, &lines, err);
-  std::vector<PriceItem> items;
   for (const CsvLine& line : lines) {
-    PriceItem item;
+    T value;
     std::string why;
-    if (ParseItemLine(line.fields, &item, &why)) {
-      items.push_back(item);
+    if (parse(line.fields, &value, &why)) {
+      out->push_back(value);
     } else {
       fprintf(err, "%s:%d: %s\n", path, line.number, why.c_str());
       ok = false;
     }
   }
-  if (!ok) return 1;
+  return ok;
+}
+
+int Import(const char* dir, const char* path, FILE* err) {
+  std::vector<PriceItem> items;
+  if (!ParseCsvFile(path, ParseItemLine, &items, err)) return 1;
   PriceStore store;
   if (!OpenStore(&store, dir, OpenMode::kReadWrite, err)) return 1;
   if (!store.PutItems(items)) {
@@ -191,20 +198,11 @@ int Import(const char* dir, const char* path, FILE* err) {
 }
 
 int Names(const char* dir, NameTable table, const char* path, FILE* err) {
-  std::vector<CsvLine> lines;
-  bool ok = ReadCsvFile(path, &lines, err);
   std::vector<NameEntry> entries;
-  for (const CsvLine& line : lines) {
-    NameEntry entry;
-    std::string why;
-    if (ParseNameLine(table, line.fields, &entry, &why)) {
-      entries.push_back(entry);
-    } else {
-      fprintf(err, "%s:%d: %s\n", path, line.number, why.c_str());
-      ok = false;
-    }
-  }
-  if (!ok) return 1;
+  auto parse = [table](const std::vector<std::string>& fields, NameEntry* entry, std::string* why) {
+    return ParseNameLine(table, fields, entry, why);
+  };
+  if (!ParseCsvFile(path, parse, &entries, err)) return 1;
   PriceStore store;
   if (!OpenStore(&store, dir, OpenMode::kReadWrite, err)) return 1;
   if (!store.PutNames(entries)) {
