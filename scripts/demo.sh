@@ -66,4 +66,5 @@ shot="$root/build/windows/demo-screenshot.png"
 import -window root "$shot"
 "$run" "$bin/window_probe.exe" close CUMainWndClass 1000
 wait "$app" || true
+WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}" timeout 30 wineserver -w || true
 echo "demo: screenshot saved to $shot"
