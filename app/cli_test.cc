@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/cache_path.h"
+#include "data/test_record.h"
 #include "qupra/store_library.h"
 
 namespace {
@@ -25,20 +26,6 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   ASSERT_TRUE(f) << path;
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
-}
-
-PriceItem Record(Code code, const char* name, uint32_t execution, uint32_t estimate) {
-  PriceItem r;
-  std::memset(&r, 0, sizeof r);
-  r.code = code;
-  std::strcpy(r.material_name, name);
-  std::strcpy(r.material_note, "JIS");
-  r.execution_price = execution;
-  r.estimate_price = estimate;
-  r.unit_code = 3;
-  r.work_type = 110;
-  r.supplier_code = 1;
-  return r;
 }
 
 const char kUpdate[] =
@@ -62,9 +49,9 @@ class Cli : public ::testing::Test {
 #endif
     StoreLibrary seed;
     seed.InitDatabase(dir_.c_str());
-    PriceItem records[] = {Record(MakeCode(1, 1, 1, 1, 1), "Bar D10", 68000, 72000),
-                           Record(MakeCode(1, 1, 1, 1, 2), "Bar D13", 66000, 70000),
-                           Record(MakeCode(1, 1, 1, 1, 4), "Bar D19", 70000, 74500)};
+    PriceItem records[] = {TestRecord(MakeCode(1, 1, 1, 1, 1), "Bar D10", 68000, 72000),
+                           TestRecord(MakeCode(1, 1, 1, 1, 2), "Bar D13", 66000, 70000),
+                           TestRecord(MakeCode(1, 1, 1, 1, 4), "Bar D19", 70000, 74500)};
     RecordBlock block = seed.AllocBlock(sizeof records);
     std::memcpy(seed.LockBlock(block), records, sizeof records);
     seed.UnlockBlock(block);

@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/globals.h"
 #include "app/main_window.h"
+#include "data/cache_path.h"
 #include "data/qupra_binding.h"
 #include "view/item_view.h"
 
@@ -35,7 +36,7 @@ bool RegisterWindowClasses() {
 
 int RunMainWindow() {
   char cache_dir[sizeof ProgramDir + 8];
-  snprintf(cache_dir, sizeof cache_dir, "%sHDTMP\\", ProgramDir);
+  snprintf(cache_dir, sizeof cache_dir, "%s%s", ProgramDir, kCacheDirName);
   CreateDirectoryA(cache_dir, nullptr);  // already there, or fails later where it is used
 
   HWND window = CreateWindowExA(0, kMainWindowClass, kTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,

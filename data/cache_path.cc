@@ -4,13 +4,13 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
 #ifdef _WIN32
-const char kCacheDir[] = "HDTMP\\";
+const char kCacheDirName[] = "HDTMP\\";
 #else
-const char kCacheDir[] = "HDTMP/";  // natively a real folder too
+const char kCacheDirName[] = "HDTMP/";  // natively a real folder too
 #endif
+
+namespace {
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
@@ -72,7 +72,7 @@ int CachePath(char* out, const char* program_dir, const char* url) {
     name += *p == '/' ? '_' : *p;
   }
   if (LeavesCacheDir(name)) return 0;
-  std::string path = std::string(program_dir) + kCacheDir + name + ".costupdate";
+  std::string path = std::string(program_dir) + kCacheDirName + name + ".costupdate";
   if (path.size() >= size_t(kCachePathSize)) return 0;
   std::memcpy(out, path.c_str(), path.size() + 1);
   return 1;

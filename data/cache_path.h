@@ -3,6 +3,9 @@
 
 const int kCachePathSize = 512;
 
+// The cache folder inside the program folder, with its separator.
+extern const char kCacheDirName[];
+
 // out (kCachePathSize bytes) = program_dir + "HDTMP\" + the address without "http://" or
 // "https://", with ':' dropped and '/' turned into '_', + ".costupdate" ("HDTMP/" in the
 // native build). Returns 1.

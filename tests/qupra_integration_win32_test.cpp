@@ -10,6 +10,7 @@
 #include "data/catalogue.h"
 #include "data/item_store.h"
 #include "data/qupra_binding.h"
+#include "data/test_record.h"
 
 namespace {
 
@@ -28,20 +29,6 @@ std::string NewTempDir() {
            GetTickCount());
   CreateDirectoryA(dir, nullptr);
   return dir;
-}
-
-PriceItem Record(Code code, const char* name, uint32_t execution, uint32_t estimate) {
-  PriceItem r;
-  std::memset(&r, 0, sizeof r);
-  r.code = code;
-  std::strcpy(r.material_name, name);
-  std::strcpy(r.material_note, "JIS");
-  r.execution_price = execution;
-  r.estimate_price = estimate;
-  r.unit_code = 3;
-  r.work_type = 110;
-  r.supplier_code = 1;
-  return r;
 }
 
 class QupraIntegration : public ::testing::Test {
@@ -79,8 +66,8 @@ TEST_F(QupraIntegration, LoadCompareWriteAndReadBack) {
   const Code same = MakeCode(1, 1, 1, 1, 1);
   const Code changed = MakeCode(1, 1, 1, 1, 2);
   const Code fresh = MakeCode(1, 1, 1, 1, 3);
-  PriceItem seeded[] = {Record(same, "異形棒鋼 D10", 68000, 72000),
-                        Record(changed, "異形棒鋼 D13", 66000, 70000)};
+  PriceItem seeded[] = {TestRecord(same, "異形棒鋼 D10", 68000, 72000),
+                        TestRecord(changed, "異形棒鋼 D13", 66000, 70000)};
   Seed(seeded, 2);
 
   std::string path = WriteUpdateFile(
@@ -128,7 +115,7 @@ TEST_F(QupraIntegration, LoadCompareWriteAndReadBack) {
 
 TEST_F(QupraIntegration, PricesKeptWithoutOverwrite) {
   const Code code = MakeCode(2, 3, 1, 1, 1);
-  PriceItem seeded = Record(code, "生コンクリート", 14500, 15800);
+  PriceItem seeded = TestRecord(code, "生コンクリート", 14500, 15800);
   Seed(&seeded, 1);
   std::string path =
       WriteUpdateFile("2-03-0001-0001-0001,生コンクリート 18-8-25,普通,14800,16100,4,210,4\n");
