@@ -6,3 +6,7 @@ char StartFile[512];
 PriceLibrary* Library;
 ItemStore Store;
 int FileLoaded;
+uint16_t KindFilter = kChangeBits;
+int ItemNameColumns;
+int ShowChanges;
+int OverwritePrices;

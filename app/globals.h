@@ -1,6 +1,8 @@
 // Process-wide state set at start-up and read by the rest of the program.
 #pragma once
 
+#include <cstdint>
+
 #include "data/item_store.h"
 #include "data/price_library.h"
 
@@ -14,3 +16,13 @@ extern PriceLibrary* Library;
 extern ItemStore Store;
 // 1 when the last load found and read its file.
 extern int FileLoaded;
+
+// Mirrors of the main tool bar's check buttons; none is kept between runs.
+// Bit k lets items with change bit k through (field filters 10001 + k).
+extern uint16_t KindFilter;
+// 1: category names and sub-number instead of the code column.
+extern int ItemNameColumns;
+// 1: a second line in each row with the database's values.
+extern int ShowChanges;
+// 1: writing replaces the database's two prices too.
+extern int OverwritePrices;

@@ -5,5 +5,9 @@
 
 extern const char kMainWindowClass[];
 extern HINSTANCE Instance;
+// The item grid, child of the main window.
+extern HWND ItemView;
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// Registers the main window's and the grid's classes.
+bool RegisterWindowClasses(HINSTANCE instance);

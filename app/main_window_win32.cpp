@@ -1,26 +1,76 @@
-// Window procedure of the main window.
+// Window procedure of the main window: bars, view, layout and the command table.
+#include <shellapi.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/globals.h"
 #include "app/main_window.h"
+#include "app/selection.h"
+#include "app/tool_bars.h"
+#include "checklist/editor.h"
 #include "checklist/url_list.h"
 #include "data/catalogue.h"
 #include "data/disk.h"
+#include "data/file_selector.h"
+#include "net/patrol.h"
+#include "resources/resource.h"
+#include "view/item_view.h"
 
 const char kMainWindowClass[] = "CUMainWndClass";
+HWND ItemView;
 
 namespace {
 
-// The lines the file selector shows; the control itself joins the window later.
+const char kHelpPage[] = "help.html";
+
+// The lines the file selector shows, kept to map its selection to a file.
 Catalogue FileCatalogue;
 
-void OnCreate() {
-  CheckList.Load();
+void FillSelector() {
   FillCatalogue(CheckList, ProgramDir, StartFile, RealDisk(), &FileCatalogue);
-  FileLoaded =
-      LoadSelectedFile(FileCatalogue.selection, CheckList, ProgramDir, StartFile, Library, &Store);
+  if (MainBars.file_selector) FillFileSelector(MainBars.file_selector, FileCatalogue);
+}
+
+void LoadSelected() {
+  int selection = FileCatalogue.selection;
+  if (MainBars.file_selector)
+    selection = int(SendMessageA(MainBars.file_selector, CB_GETCURSEL, 0, 0));
+  FileLoaded = LoadSelectedFile(selection, CheckList, ProgramDir, StartFile, Library, &Store);
+  ItemStatesChanged();
+}
+
+void OnCreate(HWND window) {
+  BuildBars(window, Instance);
+  ItemView =
+      CreateWindowExA(WS_EX_CLIENTEDGE, kItemViewClass, "",
+                      WS_CHILD | WS_VISIBLE | WS_BORDER | WS_HSCROLL | WS_VSCROLL, 0, 0, 800, 200,
+                      window, reinterpret_cast<HMENU>(IDC_ITEM_VIEW), Instance, nullptr);
+  SendMessageA(ItemView, WM_COMMAND, kRelayoutView, 0);
+  CheckList.Load();
+  FillSelector();
+  LoadSelected();
+  SetViewScrollRange(ItemView);
+  PostMessageA(ItemView, WM_COMMAND, kRelayoutView, 0);
+  if (CheckList.GetCount() == 0 && !FileLoaded)
+    PostMessageA(window, WM_COMMAND, IDC_EDIT_CHECKLIST, 0);
+}
+
+void OnSize(HWND window) {
+  RECT client;
+  GetClientRect(window, &client);
+  int rebar_height = 0;
+  if (MainBars.rebar) {
+    MoveWindow(MainBars.rebar, 0, 0, client.right - client.left, client.bottom - client.top, TRUE);
+    GetClientRect(window, &client);
+    RECT bar;
+    GetWindowRect(MainBars.rebar, &bar);
+    rebar_height = bar.bottom - bar.top;
+  }
+  int top = client.top + rebar_height;
+  SetWindowPos(ItemView, nullptr, client.left, top, client.right - client.left, client.bottom - top,
+               SWP_NOZORDER);
 }
 
 void OnDestroy() {
@@ -29,16 +79,95 @@ void OnDestroy() {
   PostQuitMessage(0);
 }
 
+void ReloadAfterListChange() {
+  FillSelector();
+  LoadSelected();
+  RepaintView(ItemView);
+}
+
+void OnEditCheckList(HWND window) {
+  if (!RunCheckListEditor(window)) return;
+  if (MessageBoxA(window, "今すぐ更新を確認しますか？", "巡回", MB_YESNO) == IDYES)
+    PostMessageA(window, WM_COMMAND, IDC_PATROL, 0);
+  else
+    ReloadAfterListChange();
+}
+
+void OnHelp(HWND window) {
+  char path[sizeof ProgramDir + sizeof kHelpPage];
+  std::snprintf(path, sizeof path, "%s%s", ProgramDir, kHelpPage);
+  // Shown normally: a page opened hidden could stay out of the user's sight.
+  ShellExecuteA(window, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void OnCommand(HWND window, int id, int code) {
+  switch (id) {
+    case IDC_FILE_SELECTOR:
+      if (code != CBN_SELCHANGE) return;
+      LoadSelected();
+      SetViewScrollRange(ItemView);
+      RepaintView(ItemView);
+      return;
+    case IDC_PATROL:
+      RunPatrol(window);
+      ReloadAfterListChange();
+      return;
+    case IDC_APPLY:
+      ApplySelectedItems(Library, Store.items, Store.count, Store.states, KindFilter,
+                         OverwritePrices);
+      ItemStatesChanged();
+      RepaintView(ItemView);
+      return;
+    case IDC_SELECT_ALL:
+      SelectAllOrClear(Store.states, Store.count, KindFilter);
+      RepaintView(ItemView);
+      return;
+    case IDC_SELECT_NEW:
+      SelectNewItems(Store.states, Store.count);
+      RepaintView(ItemView);
+      return;
+    case IDC_HELP_PAGE:
+      OnHelp(window);
+      return;
+    case IDC_EDIT_CHECKLIST:
+      OnEditCheckList(window);
+      return;
+    case IDC_ITEM_NAME_COLUMNS:
+      ItemNameColumns = IsChecked(id) ? 1 : 0;
+      break;
+    case IDC_OVERWRITE_PRICES:
+      OverwritePrices = IsChecked(id) ? 1 : 0;
+      return;
+    case IDC_SHOW_CHANGES:
+      ShowChanges = IsChecked(id) ? 1 : 0;
+      break;
+    default:
+      if (id < IDC_KIND_FIRST || id > IDC_KIND_LAST) return;
+      KindFilter = uint16_t(KindFilter & ~(1u << (id - IDC_KIND_FIRST)));
+      if (IsChecked(id)) KindFilter = uint16_t(KindFilter | (1u << (id - IDC_KIND_FIRST)));
+      break;
+  }
+  SendMessageA(ItemView, WM_COMMAND, kRelayoutView, 0);
+}
+
 }  // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE:
-      OnCreate();
+      OnCreate(window);
+      break;
+    case WM_SIZE:
+      OnSize(window);
       break;
     case WM_DESTROY:
       OnDestroy();
       break;
+    case WM_COMMAND:
+      OnCommand(window, LOWORD(wparam), HIWORD(wparam));
+      break;
+    case WM_MOUSEWHEEL:  // the grid scrolls whatever has the focus
+      return SendMessageA(ItemView, message, wparam, lparam);
   }
   return DefWindowProcA(window, message, wparam, lparam);
 }

@@ -167,10 +167,6 @@ void ReleaseItems(ItemStore* store) {
   store->count = 0;
 }
 
-bool IsShown(ItemState state, uint16_t kind_filter) {
-  return !(state & StateApplied) && (state & kChangeBits) && (state & kind_filter & kChangeBits);
-}
-
 int ApplySelectedItems(PriceLibrary* library, PriceItem* items, int count, ItemState* states,
                        uint16_t kind_filter, int overwrite_prices, int* failed_groups,
                        uint8_t* written) {

@@ -15,9 +15,6 @@ struct ItemStore {
 // Frees both arrays and empties the store.
 void ReleaseItems(ItemStore* store);
 
-// Shown, counted and selectable: not applied, some change bit, and one the filter lets through.
-bool IsShown(ItemState state, uint16_t kind_filter);
-
 // Writes the selected, eligible items group by group. Each group is read back after
 // its write; when it does not hold what was written, its items keep their states and
 // *failed_groups (when given) counts it. written (when given, count entries) gets 1 for

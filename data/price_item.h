@@ -63,3 +63,8 @@ enum : uint16_t {
 const uint16_t kChangeBits = 0x007F;
 // State of an item the database does not hold: all seven change bits and StateNew.
 const uint16_t kNewItemState = 0x00FF;
+
+// Shown, counted and selectable: not applied, some change bit, and one the filter lets through.
+inline bool IsShown(ItemState state, uint16_t kind_filter) {
+  return !(state & StateApplied) && (state & kChangeBits) && (state & kind_filter & kChangeBits);
+}

@@ -1,8 +1,27 @@
-// The item grid child window.
+// The item grid child window and what the main window asks of it.
 #pragma once
 
 #include <windows.h>
 
+#include "view/grid_model.h"
+#include "view/shown_items.h"
+
 extern const char kItemViewClass[];
+const int kRelayoutView = 100;
+
+// The view's state and its table of shown items: one view per process.
+extern ViewState View;
+extern ShownItems Shown;
 
 LRESULT CALLBACK ItemViewProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+// The grid's inputs as they stand now: the item store and the main window's options.
+GridData CurrentGrid();
+// Shown items of the loaded file under the current filter.
+int ShownItemCount();
+// After a load or a write changed which items are shown.
+void ItemStatesChanged();
+// Vertical range 0 .. ShownItemCount() - 1, with redraw.
+void SetViewScrollRange(HWND view);
+// Invalidates the whole view without erasing and paints it at once.
+void RepaintView(HWND view);

@@ -1,0 +1,438 @@
+// The main window and the grid, created in this process on a prepared program folder and
+// driven with the messages a user's clicks produce.
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/main_window.h"
+#include "app/tool_bars.h"
+#include "checklist/url_list.h"
+#include "data/qupra_binding.h"
+#include "data/test_record.h"
+#include "resources/resource.h"
+#include "view/item_view.h"
+
+namespace {
+
+std::string ExeDir() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string dir = path;
+  return dir.substr(0, dir.find_last_of('\\') + 1);
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+const Code kSteel1 = MakeCode(1, 1, 1, 1, 1);    // unchanged
+const Code kSteel2 = MakeCode(1, 1, 1, 1, 2);    // prices changed
+const Code kSteel3 = MakeCode(1, 1, 1, 2, 1);    // new, other small category
+const Code kConcrete = MakeCode(2, 3, 1, 1, 1);  // name changed
+const Code kPlywood = MakeCode(3, 5, 1, 1, 1);   // supplier changed
+
+// Items 0..4 of the file in code order; 0 equals the database and is never shown.
+const char kUpdateFile[] =
+    "単価アップデートファイル\r\n"
+    "1-01-0001-0001-0001,異形棒鋼 D10,JIS,68000,72000,3,110,1\r\n"
+    "1-01-0001-0001-0002,異形棒鋼 D13,JIS,67000,71000,3,110,1\r\n"
+    "1-01-0001-0002-0001,H形鋼 200x100,SS400,99500,107000,3,120,2\r\n"
+    "2-03-0001-0001-0001,生コンクリート 21-8-25,JIS,14500,15800,3,110,1\r\n"
+    "3-05-0001-0001-0001,型枠用合板 12mm,JIS,1450,1600,3,110,5\r\n";
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    Instance = GetModuleHandleA(nullptr);
+    ASSERT_TRUE(RegisterWindowClasses(Instance));
+    char error[kBindingErrorSize];
+    Library = OpenQupraLibrary((ExeDir() + "QUPRA.dll").c_str(), error);
+    ASSERT_TRUE(Library) << error;
+  }
+
+  // A fresh program folder with a seeded database; the update file is StartFile when
+  // with_file, and the check list holds list_lines.
+  void Prepare(bool with_file, const char* list_lines = "") {
+    char base[MAX_PATH];
+    GetTempPathA(sizeof base, base);
+    static int serial;
+    char dir[MAX_PATH];
+    std::snprintf(dir, sizeof dir, "%scostupdate-gui-%lu-%d\\", base, GetCurrentProcessId(),
+                  ++serial);
+    CreateDirectoryA(dir, nullptr);
+    dir_ = dir;
+    std::strcpy(ProgramDir, dir);
+    Library->InitDatabase(ProgramDir);
+    PriceItem steel[] = {TestRecord(kSteel1, "異形棒鋼 D10", 68000, 72000),
+                         TestRecord(kSteel2, "異形棒鋼 D13", 66000, 70000)};
+    Seed(steel, 2);
+    PriceItem concrete = TestRecord(kConcrete, "生コンクリート 18-8-25", 14500, 15800);
+    Seed(&concrete, 1);
+    PriceItem plywood = TestRecord(kPlywood, "型枠用合板 12mm", 1450, 1600);
+    Seed(&plywood, 1);
+    WriteFile("FavoriteList.txt", list_lines);
+    StartFile[0] = '\0';
+    if (with_file) std::strcpy(StartFile, WriteFile("update.costupdate", kUpdateFile).c_str());
+    KindFilter = kChangeBits;
+    ItemNameColumns = ShowChanges = OverwritePrices = 0;
+    View = ViewState();
+    ItemStatesChanged();
+  }
+
+  void Seed(const PriceItem* records, int n) {
+    RecordBlock block = Library->AllocBlock(sizeof(PriceItem) * n);
+    std::memcpy(Library->LockBlock(block), records, sizeof(PriceItem) * n);
+    Library->UnlockBlock(block);
+    Library->WriteGroup(records[0].code, block, n);
+    Library->FreeBlock(block);
+  }
+
+  std::string WriteFile(const char* name, const char* text) {
+    std::string path = dir_ + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fputs(text, f);
+    std::fclose(f);
+    return path;
+  }
+
+  void Open() {
+    window_ = CreateWindowExA(0, kMainWindowClass, "単価アップデートプログラム",
+                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
+                              Instance, nullptr);
+    ASSERT_TRUE(window_);
+  }
+
+  void TearDown() override {
+    if (window_) DestroyWindow(window_);
+    Pump();
+    // The quit message of the destroyed window must not end a later test's loop.
+    MSG msg;
+    PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  }
+
+  // A user's click on a tool-bar button: the bar toggles a check button, then reports.
+  void Click(int id) {
+    HWND bar = MainBars.main_tool_bar;
+    if (id == IDC_PATROL || id == IDC_EDIT_CHECKLIST) bar = MainBars.patrol_tool_bar;
+    RECT r;
+    ASSERT_TRUE(SendMessageA(bar, TB_GETRECT, id, reinterpret_cast<LPARAM>(&r))) << id;
+    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageA(bar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(bar, WM_LBUTTONUP, 0, at);
+    Pump();
+  }
+
+  // Clicks the row slot with the left button.
+  void ClickRow(int slot) {
+    int y = kHeaderHeight + slot * RowHeight(ShowChanges) + 3;
+    SendMessageA(ItemView, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, y));
+    SendMessageA(ItemView, WM_LBUTTONUP, 0, MAKELPARAM(300, y));
+    Pump();
+  }
+
+  std::vector<int> ShownIndices() {
+    std::vector<int> out;
+    for (int k; (k = Shown.At(CurrentGrid(), int(out.size()))) >= 0;) out.push_back(k);
+    return out;
+  }
+
+  PriceItem Stored(Code code) {
+    PriceItem item = {};
+    EXPECT_TRUE(Library->GetItem(code, &item));
+    return item;
+  }
+
+  SCROLLINFO Bar(int bar) {
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    GetScrollInfo(ItemView, bar, &info);
+    return info;
+  }
+
+  COLORREF Pixel(int x, int y) {
+    UpdateWindow(ItemView);
+    HDC dc = GetDC(ItemView);
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(ItemView, dc);
+    return c;
+  }
+
+  std::string dir_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(MainWindowTest, StartFileShowsItsChangedAndNewItems) {
+  Prepare(true);
+  Open();
+  Pump();
+  ASSERT_EQ(5, Store.count);
+  EXPECT_EQ(1, FileLoaded);
+  EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), ShownIndices());
+  EXPECT_EQ(kNewItemState, Store.states[2]);
+
+  // The combo box holds only the file's line, selected.
+  EXPECT_EQ(1, SendMessageA(MainBars.file_selector, CB_GETCOUNT, 0, 0));
+  EXPECT_EQ(0, SendMessageA(MainBars.file_selector, CB_GETCURSEL, 0, 0));
+
+  // The rebar above the view, the selector on a row below the tool bars.
+  RECT bar, view, selector, tools;
+  GetWindowRect(MainBars.rebar, &bar);
+  GetWindowRect(ItemView, &view);
+  GetWindowRect(MainBars.file_selector, &selector);
+  GetWindowRect(MainBars.main_tool_bar, &tools);
+  EXPECT_EQ(bar.bottom, view.top);
+  EXPECT_GE(selector.top, tools.bottom);
+
+  // Scroll bars: one row per shown item, the content width across.
+  SCROLLINFO info = Bar(SB_VERT);
+  EXPECT_EQ(0, info.nMin);
+  EXPECT_EQ(3, info.nMax);
+  info = Bar(SB_HORZ);
+  EXPECT_EQ(916, info.nMax);
+  RECT client;
+  GetClientRect(ItemView, &client);
+  EXPECT_EQ(UINT(client.right), info.nPage);
+  EXPECT_EQ(client.bottom / 12 - 1, View.page_rows);
+
+  // Header band, then white and cyan bands.
+  EXPECT_EQ(RGB(192, 255, 255), Pixel(38, 6));
+  EXPECT_EQ(RGB(255, 255, 255), Pixel(38, 18));
+  EXPECT_EQ(RGB(192, 255, 255), Pixel(38, 30));
+}
+
+// Counts pixels of a colour in a row slot.
+int CountColor(HWND view, int slot, COLORREF color) {
+  UpdateWindow(view);
+  HDC dc = GetDC(view);
+  int n = 0;
+  for (int y = 12 + slot * 12; y < 24 + slot * 12; ++y)
+    for (int x = 0; x < 120; ++x) n += GetPixel(dc, x, y) == color;
+  ReleaseDC(view, dc);
+  return n;
+}
+
+TEST_F(MainWindowTest, ClicksSelectAndApplyKeepsDatabasePrices) {
+  Prepare(true);
+  Open();
+  Pump();
+  EXPECT_EQ(0, CountColor(ItemView, 0, RGB(192, 0, 0)));
+  ClickRow(0);
+  EXPECT_TRUE(Store.states[1] & StateSelected);
+  EXPECT_GT(CountColor(ItemView, 0, RGB(192, 0, 0)), 10);  // a selected row is red
+  ClickRow(0);
+  EXPECT_FALSE(Store.states[1] & StateSelected);
+  ClickRow(7);  // below the last shown item
+  for (int i = 0; i < Store.count; ++i) EXPECT_FALSE(Store.states[i] & StateSelected) << i;
+
+  Click(IDC_SELECT_ALL);
+  for (int k : {1, 2, 3, 4}) EXPECT_TRUE(Store.states[k] & StateSelected) << k;
+  Click(IDC_APPLY);
+  // Prices kept: the price-only change stays shown; the others are written and hidden.
+  EXPECT_EQ(66000u, Stored(kSteel2).execution_price);
+  EXPECT_STREQ("H形鋼 200x100", Stored(kSteel3).material_name);
+  EXPECT_STREQ("生コンクリート 21-8-25", Stored(kConcrete).material_name);
+  EXPECT_EQ(5u, Stored(kPlywood).supplier_code);
+  EXPECT_EQ((std::vector<int>{1}), ShownIndices());
+
+  // With ¥ 上書 pressed the prices go in too.
+  Click(IDC_OVERWRITE_PRICES);
+  EXPECT_EQ(1, OverwritePrices);
+  Click(IDC_APPLY);
+  EXPECT_EQ(67000u, Stored(kSteel2).execution_price);
+  EXPECT_EQ(71000u, Stored(kSteel2).estimate_price);
+  EXPECT_TRUE(ShownIndices().empty());
+}
+
+TEST_F(MainWindowTest, FiltersHideRowsAndKeepThemFromBeingWritten) {
+  Prepare(true);
+  Open();
+  Pump();
+  for (int id = IDC_KIND_FIRST; id <= IDC_KIND_LAST; ++id)
+    EXPECT_TRUE(SendMessageA(MainBars.main_tool_bar, TB_ISBUTTONCHECKED, id, 0)) << id;
+  for (int id : {IDC_ITEM_NAME_COLUMNS, IDC_OVERWRITE_PRICES, IDC_SHOW_CHANGES})
+    EXPECT_FALSE(SendMessageA(MainBars.main_tool_bar, TB_ISBUTTONCHECKED, id, 0)) << id;
+
+  Click(IDC_KIND_FIRST + 6);  // 発注先 off: the plywood (supplier only) goes
+  EXPECT_EQ(0x3F, KindFilter);
+  EXPECT_EQ((std::vector<int>{1, 2, 3}), ShownIndices());
+  SCROLLINFO info = Bar(SB_VERT);
+  EXPECT_EQ(2, info.nMax);
+
+  Click(IDC_SELECT_ALL);
+  EXPECT_FALSE(Store.states[4] & StateSelected);
+  Store.states[4] |= StateSelected;  // selected, but filtered out
+  Click(IDC_APPLY);
+  EXPECT_EQ(1u, Stored(kPlywood).supplier_code);
+  EXPECT_FALSE(Store.states[4] & StateApplied);
+
+  for (int id = IDC_KIND_FIRST; id <= IDC_KIND_LAST; ++id) Click(id);
+  EXPECT_EQ(0x40, KindFilter);  // only 発注先 back on
+  EXPECT_EQ((std::vector<int>{4}), ShownIndices());
+}
+
+TEST_F(MainWindowTest, OptionsChangeLayoutAndRanges) {
+  Prepare(true);
+  Open();
+  Pump();
+  RECT client;
+  GetClientRect(ItemView, &client);
+  Click(IDC_SHOW_CHANGES);
+  EXPECT_EQ(1, ShowChanges);
+  EXPECT_EQ(client.bottom / 24 - 1, View.page_rows);
+  Click(IDC_ITEM_NAME_COLUMNS);
+  EXPECT_EQ(1, ItemNameColumns);
+  SCROLLINFO info = Bar(SB_HORZ);
+  EXPECT_EQ(1068, info.nMax);
+
+  // Scroll right to the end, then back to the narrower layout: ScrollX stays in range.
+  SendMessageA(ItemView, WM_HSCROLL, SB_RIGHT, 0);
+  EXPECT_EQ(1068 - int(info.nPage) + 1, View.scroll_x);
+  Click(IDC_ITEM_NAME_COLUMNS);
+  EXPECT_EQ(916 - int(info.nPage) + 1, View.scroll_x);
+  SendMessageA(ItemView, WM_HSCROLL, SB_LINELEFT, 0);
+  EXPECT_EQ(916 - int(info.nPage) + 1 - 20, View.scroll_x);
+  SendMessageA(ItemView, WM_HSCROLL, SB_LEFT, 0);
+  EXPECT_EQ(0, View.scroll_x);
+}
+
+TEST_F(MainWindowTest, VerticalScrollAndWheelStayInRange) {
+  // Enough items for several pages: 300 new items in one small category.
+  Prepare(false);
+  std::string text = "単価アップデートファイル\r\n";
+  for (int i = 1; i <= 300; ++i) {
+    char line[128];
+    std::snprintf(line, sizeof line, "4-07-0001-0001-%04d,部材%d,,100,120,3,110,1\r\n", i, i);
+    text += line;
+  }
+  std::strcpy(StartFile, WriteFile("many.costupdate", text.c_str()).c_str());
+  Open();
+  Pump();
+  int page = View.page_rows;
+  ASSERT_GT(page, 10);
+  SendMessageA(ItemView, WM_VSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(1, View.top_ordinal);
+  SendMessageA(ItemView, WM_VSCROLL, SB_PAGEDOWN, 0);
+  EXPECT_EQ(1 + page, View.top_ordinal);
+  SendMessageA(window_, WM_MOUSEWHEEL, MAKEWPARAM(0, -120), 0);
+  EXPECT_EQ(4 + page, View.top_ordinal);
+  SendMessageA(window_, WM_MOUSEWHEEL, MAKEWPARAM(0, 240), 0);
+  EXPECT_EQ(page - 2, View.top_ordinal);
+  SendMessageA(ItemView, WM_VSCROLL, SB_BOTTOM, 0);
+  EXPECT_EQ(300 - page, View.top_ordinal);  // the bar stops at the last page
+  SendMessageA(ItemView, WM_VSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(300 - page, View.top_ordinal);
+  SendMessageA(ItemView, WM_VSCROLL, SB_TOP, 0);
+  SendMessageA(ItemView, WM_VSCROLL, SB_LINEUP, 0);
+  EXPECT_EQ(0, View.top_ordinal);
+
+  // A click in slot 2 after scrolling hits the item at that ordinal.
+  SendMessageA(ItemView, WM_VSCROLL, SB_PAGEDOWN, 0);
+  ClickRow(2);
+  EXPECT_TRUE(Store.states[page + 2] & StateSelected);
+}
+
+// Chooses the menu entry at position index once the context menu is up.
+int MenuChoice;
+std::vector<std::string> MenuTexts;
+void CALLBACK ChooseMenuEntry(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND menu_window = FindWindowA("#32768", nullptr);
+  if (!menu_window) return;
+  KillTimer(nullptr, timer);
+  HMENU menu = reinterpret_cast<HMENU>(SendMessageA(menu_window, MN_GETHMENU, 0, 0));
+  MenuTexts.clear();
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    char text[64] = "";
+    GetMenuStringA(menu, UINT(i), text, sizeof text, MF_BYPOSITION);
+    MenuTexts.push_back(std::to_string(GetMenuItemID(menu, i)) + " " + text);
+  }
+  for (int i = 0; i <= MenuChoice; ++i) PostMessageA(menu_window, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageA(menu_window, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+TEST_F(MainWindowTest, ContextMenuSelectsTheCategory) {
+  Prepare(true);
+  Open();
+  Pump();
+  // Right-click the first row (item 1, category 1-01-0001-0001); choose 同中項目を全選択.
+  MenuChoice = 1;
+  SetTimer(nullptr, 0, 50, ChooseMenuEntry);
+  SendMessageA(ItemView, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(300, 15));
+  Pump();
+  EXPECT_EQ(1, View.menu_target_item);
+  ASSERT_EQ(3u, MenuTexts.size());
+  EXPECT_EQ("4500 同大項目を全選択", MenuTexts[0]);
+  EXPECT_EQ("4501 同中項目を全選択", MenuTexts[1]);
+  EXPECT_EQ("4502 同小項目を全選択", MenuTexts[2]);
+  // Same category, large and middle item: items 0 (not shown), 1 and 2.
+  std::vector<bool> selected;
+  for (int i = 0; i < Store.count; ++i) selected.push_back(Store.states[i] & StateSelected);
+  EXPECT_EQ((std::vector<bool>{true, true, true, false, false}), selected);
+
+  // On a selected item the menu offers the deselect entries; 同小項目を全選択解除.
+  MenuChoice = 2;
+  SetTimer(nullptr, 0, 50, ChooseMenuEntry);
+  SendMessageA(ItemView, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(300, 15));
+  Pump();
+  ASSERT_EQ(3u, MenuTexts.size());
+  EXPECT_EQ("4600 同大項目を全選択解除", MenuTexts[0]);
+  EXPECT_EQ("4602 同小項目を全選択解除", MenuTexts[2]);
+  selected.clear();
+  for (int i = 0; i < Store.count; ++i) selected.push_back(Store.states[i] & StateSelected);
+  EXPECT_EQ((std::vector<bool>{false, false, true, false, false}), selected);
+}
+
+TEST_F(MainWindowTest, EmptyCheckListWithoutFileOpensTheEditor) {
+  for (bool with_file : {false, true}) {
+    Prepare(with_file);
+    Open();
+    MSG msg;
+    bool editor = false;
+    while (PeekMessageA(&msg, window_, WM_COMMAND, WM_COMMAND, PM_REMOVE))
+      editor |= LOWORD(msg.wParam) == IDC_EDIT_CHECKLIST;
+    EXPECT_EQ(!with_file, editor) << with_file;
+    EXPECT_EQ(with_file ? 1 : 0, FileLoaded);
+    DestroyWindow(window_);
+    window_ = nullptr;
+    TearDown();
+  }
+}
+
+TEST_F(MainWindowTest, FileSelectorLoadsTheChosenLine) {
+  // Two check-list lines: the first has a cache file, the second none; then StartFile.
+  Prepare(true,
+          "月次,http://127.0.0.1/monthly.dat\r\n"
+          "四半期,http://127.0.0.1/quarterly.dat\r\n");
+  CreateDirectoryA((dir_ + "HDTMP").c_str(), nullptr);
+  WriteFile("HDTMP\\127.0.0.1_monthly.dat.costupdate",
+            "1-01-0001-0001-0002,異形棒鋼 D13,JIS,67000,71000,3,110,1\r\n");
+  Open();
+  Pump();
+  HWND combo = MainBars.file_selector;
+  ASSERT_EQ(3, SendMessageA(combo, CB_GETCOUNT, 0, 0));
+  EXPECT_EQ(2, SendMessageA(combo, CB_GETCURSEL, 0, 0));
+  EXPECT_EQ(5, Store.count);
+  for (int line : {0, 1}) {
+    SendMessageA(combo, CB_SETCURSEL, line, 0);
+    SendMessageA(window_, WM_COMMAND, MAKEWPARAM(IDC_FILE_SELECTOR, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+    EXPECT_EQ(line == 0 ? 1 : 0, Store.count) << line;
+    EXPECT_EQ(line == 0 ? 1 : 0, FileLoaded) << line;
+    SCROLLINFO info = Bar(SB_VERT);
+    // An empty range (0 .. -1) leaves the platform's bar at 0 .. 0.
+    EXPECT_EQ(0, info.nMax) << line;
+    EXPECT_EQ(line == 0 ? 1 : 0, ShownItemCount()) << line;
+  }
+}
+
+}  // namespace
