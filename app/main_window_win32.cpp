@@ -1,6 +1,7 @@
 // Window procedure of the main window: bars, view, layout and the command table.
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>

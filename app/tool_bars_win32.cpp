@@ -1,6 +1,7 @@
 // The rebar with the Patrol tool bar, the main tool bar and the file selector.
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include "app/tool_bars.h"
 #include "resources/resource.h"

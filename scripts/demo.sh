@@ -17,7 +17,7 @@ to_cp932() { iconv -f UTF-8 -t CP932 "$1" | sed 's/$/\r/' > "$2"; }
 
 rm -rf "$demo"
 mkdir -p "$demo/HDTMP"
-cp "$bin/CostUpdate.exe" "$bin/QUPRA.dll" "$bin/costupdate-cli.exe" "$root/README.md" "$demo/"
+cp "$bin/CostUpdate.exe" "$bin/QUPRA.dll" "$bin/costupdate-cli.exe" "$bin/help.html" "$root/README.md" "$demo/"
 to_cp932 "$data/FavoriteList.txt" "$demo/FavoriteList.txt"
 to_cp932 "$data/sample.costupdate" "$demo/sample.costupdate"
 # The first check-list address already has a cache file, as after a Patrol.
@@ -64,7 +64,18 @@ app=$!
 sleep 2  # let it paint
 shot="$root/build/windows/demo-screenshot.png"
 import -window root "$shot"
+# The two display options, each on its own: 変更表示 (20002) with the new items selected
+# (New, 2001), then コード/項目 (20000).
+probe() { "$run" "$bin/window_probe.exe" "$@" >/dev/null; }
+probe command CUMainWndClass 1000 2001
+probe press CUMainWndClass 1000 20002
+sleep 1
+import -window root "$root/build/windows/demo-show-changes.png"
+probe press CUMainWndClass 1000 20002
+probe press CUMainWndClass 1000 20000
+sleep 1
+import -window root "$root/build/windows/demo-item-names.png"
 "$run" "$bin/window_probe.exe" close CUMainWndClass 1000
 wait "$app" || true
 WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}" timeout 30 wineserver -w || true
-echo "demo: screenshot saved to $shot"
+echo "demo: screenshots saved to $shot, demo-show-changes.png and demo-item-names.png beside it"

@@ -1,8 +1,9 @@
 // The main window and the grid, created in this process on a prepared program folder and
 // driven with the messages a user's clicks produce.
-#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>

@@ -1,13 +1,18 @@
 // Test helper: waits for a top-level window of a class, reports it, and can close it.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 // window_probe wait CLASS TIMEOUT_MS: prints "title=<hex bytes> width=W height=H visible=V"
 // window_probe close CLASS: posts WM_CLOSE to the window
-// window_probe count CLASS: prints how many visible top-level windows have the class
+// window_probe press CLASS ID: toggles the tool-bar check button ID of the window and
+//   posts its command, as a click does
+// window_probe command CLASS TIMEOUT_MS ID: posts command ID to the window (a push button)
 namespace {
 
 HWND WaitFor(const char* window_class, DWORD timeout_ms) {
@@ -32,11 +37,35 @@ int Report(HWND window) {
   return 0;
 }
 
+BOOL CALLBACK FindToolBar(HWND child, LPARAM lparam) {
+  auto* find = reinterpret_cast<std::pair<int, HWND>*>(lparam);
+  char cls[64] = "";
+  GetClassNameA(child, cls, sizeof cls);
+  if (std::strcmp(cls, TOOLBARCLASSNAMEA) != 0 ||
+      SendMessageA(child, TB_COMMANDTOINDEX, WPARAM(find->first), 0) < 0)
+    return TRUE;
+  find->second = child;
+  return FALSE;
+}
+
+// Tool-bar queries that take no buffer work across processes.
+int Press(HWND window, int id) {
+  std::pair<int, HWND> find(id, nullptr);
+  EnumChildWindows(window, FindToolBar, reinterpret_cast<LPARAM>(&find));
+  if (!find.second) return 1;
+  LRESULT checked = SendMessageA(find.second, TB_ISBUTTONCHECKED, WPARAM(id), 0);
+  SendMessageA(find.second, TB_CHECKBUTTON, WPARAM(id), checked ? FALSE : TRUE);
+  return PostMessageA(window, WM_COMMAND, WPARAM(id), reinterpret_cast<LPARAM>(find.second)) ? 0
+                                                                                             : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: window_probe wait|close CLASS [TIMEOUT_MS]\n");
+    std::fprintf(
+        stderr,
+        "usage: window_probe wait|close CLASS [TIMEOUT_MS] | press|command CLASS TIMEOUT_MS ID\n");
     return 2;
   }
   DWORD timeout = argc > 3 ? DWORD(std::strtoul(argv[3], nullptr, 10)) : 0;
@@ -46,6 +75,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (std::strcmp(argv[1], "wait") == 0) return Report(window);
+  if (std::strcmp(argv[1], "press") == 0 && argc > 4) return Press(window, std::atoi(argv[4]));
+  if (std::strcmp(argv[1], "command") == 0 && argc > 4)
+    return PostMessageA(window, WM_COMMAND, WPARAM(std::atoi(argv[4])), 0) ? 0 : 1;
   if (std::strcmp(argv[1], "close") == 0) return PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
   return 2;
 }
