@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "app/selection.h"
 #include "app/utf8.h"
 #include "checklist/url_list.h"
 #include "data/catalogue.h"
@@ -168,13 +169,14 @@ void Compare(const Options& o, PriceLibrary* library, const ItemStore& store, Cl
   Appendf(&result->out, "shown %d of %d\n", shown, store.count);
 }
 
+// --all adds every shown item to the selection (no clearing pass, unlike the GUI's
+// select-all); --new then selects exactly the new items, as the GUI's command does.
 void Select(const Options& o, ItemStore* store) {
-  for (int i = 0; i < store->count; ++i) {
-    ItemState& s = store->states[i];
-    if (o.all && IsShown(s, uint16_t(o.kinds))) s |= StateSelected;
-    if (o.only_new && !(s & StateApplied))
-      s = ItemState((s & ~StateSelected) | ((s & StateNew) ? StateSelected : 0));
+  if (o.all) {
+    for (int i = 0; i < store->count; ++i)
+      if (IsShown(store->states[i], uint16_t(o.kinds))) store->states[i] |= StateSelected;
   }
+  if (o.only_new) SelectNewItems(store->states, store->count);
 }
 
 void Apply(const Options& o, PriceLibrary* library, ItemStore* store, CliResult* result) {

@@ -1,0 +1,108 @@
+// The item grid's responses to sizing, scrolling, clicks and its category commands.
+#include "view/grid_control.h"
+
+#include <cstdint>
+
+int PageRowsFor(int client_height, int show_changes) {
+  return client_height / RowHeight(show_changes) - 1;
+}
+
+int VerticalScrollTarget(int request, int position, int page_rows, int item_count, int thumb) {
+  switch (request) {
+    case kScrollLineUp:
+      return position - 1;
+    case kScrollLineDown:
+      return position + 1;
+    case kScrollPageUp:
+      return position - page_rows;
+    case kScrollPageDown:
+      return position + page_rows;
+    case kScrollThumbPosition:
+    case kScrollThumbTrack:
+      return thumb;
+    case kScrollTop:
+      return 0;
+    case kScrollBottom:
+      // The bar limits this to its last page.
+      return item_count;
+    default:
+      return position;
+  }
+}
+
+int HorizontalScrollTarget(int request, int position, int page, int range_max, int thumb) {
+  const int kLineStep = 20;
+  switch (request) {
+    case kScrollLineUp:
+      return position - kLineStep;
+    case kScrollLineDown:
+      return position + kLineStep;
+    case kScrollPageUp:
+      return position - page;
+    case kScrollPageDown:
+      return position + page;
+    case kScrollThumbPosition:
+    case kScrollThumbTrack:
+      return thumb;
+    case kScrollTop:
+      return 0;
+    case kScrollBottom:
+      return range_max;
+    default:
+      return position;
+  }
+}
+
+int WheelScrollTarget(int position, int wheel_delta) { return position - 3 * wheel_delta / 120; }
+
+int HitTestItem(const GridData& grid, const ViewState& view, ShownItems* shown, unsigned x,
+                unsigned y) {
+  (void)x;  // a click anywhere along a row hits its item
+  if (y < unsigned(kHeaderHeight)) return -1;
+  const int slot = int((y - unsigned(kHeaderHeight)) / unsigned(RowHeight(grid.show_changes)));
+  // Below the last painted slot there is no row to click on, only the window's background.
+  if (slot > view.page_rows) return -1;
+  const int64_t ordinal = int64_t(view.top_ordinal) + slot;
+  if (ordinal < 0 || ordinal > INT32_MAX) return -1;
+  const int item = shown->At(grid, int(ordinal));
+  if (item < 0 || item >= grid.count) return -1;
+  return item;
+}
+
+const MenuEntry* ContextMenuEntries(bool target_selected) {
+  static const MenuEntry kSelect[3] = {{kSelectSameLarge, "同大項目を全選択"},
+                                       {kSelectSameLarge + 1, "同中項目を全選択"},
+                                       {kSelectSameLarge + 2, "同小項目を全選択"}};
+  static const MenuEntry kDeselect[3] = {{kDeselectSameLarge, "同大項目を全選択解除"},
+                                         {kDeselectSameLarge + 1, "同中項目を全選択解除"},
+                                         {kDeselectSameLarge + 2, "同小項目を全選択解除"}};
+  return target_selected ? kDeselect : kSelect;
+}
+
+bool IsCategoryCommand(int command) {
+  return (command >= kSelectSameLarge && command <= kSelectSameLarge + 2) ||
+         (command >= kDeselectSameLarge && command <= kDeselectSameLarge + 2);
+}
+
+bool CategoryMatches(Code target, Code item, int level) {
+  if (CodeCategory(item) == 0 || CodeCategory(item) != CodeCategory(target)) return false;
+  if (CodeLargeItem(item) != CodeLargeItem(target)) return false;
+  if (level >= 1 && CodeMiddleItem(item) != CodeMiddleItem(target)) return false;
+  if (level >= 2 && CodeSmallItem(item) != CodeSmallItem(target)) return false;
+  return true;
+}
+
+bool ApplyCategoryCommand(const GridData& grid, int command, int target) {
+  if (!IsCategoryCommand(command) || target < 0 || target >= grid.count) return false;
+  const bool select = command < kDeselectSameLarge;
+  const int level = command - (select ? kSelectSameLarge : kDeselectSameLarge);
+  const Code t = grid.items[target].code;
+  for (int j = 0; j < grid.count; j++) {
+    if (!CategoryMatches(t, grid.items[j].code, level)) continue;
+    if (select)
+      grid.states[j] = ItemState(grid.states[j] | StateSelected);
+    else
+      grid.states[j] = ItemState(grid.states[j] & ~StateSelected);
+  }
+  return true;
+}
