@@ -54,7 +54,10 @@ class FakePriceLibrary : public PriceLibrary {
   FakePriceLibrary& operator=(const FakePriceLibrary&) = delete;
 
   // Stores a copy of item under its code.
-  void Put(const PriceItem& item) { records[item.code] = item; }
+  void Put(const PriceItem& item) {
+    Code code = item.code;  // the packed field may be misaligned for a reference
+    records[code] = item;
+  }
 
   // The stored record of code, or null.
   const PriceItem* Find(Code code) const {
