@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/ansi_lead_byte.h"
 #include "app/cli.h"
 #include "app/command_line.h"
 #include "data/qupra_binding.h"
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
   DWORD length = GetModuleFileNameA(nullptr, module_path, sizeof module_path);
   char dir[4096] = ".\\";
   if (length > 0 && length < sizeof module_path)
-    ProgramDirFromModulePath(module_path, dir, sizeof dir);
+    ProgramDirFromModulePath(module_path, dir, sizeof dir, IsAnsiLeadByte);
   CliResult r = RunCli(argc - 1, argv + 1, dir, [](const char* program_dir, std::string* error) {
     // The DLL of the installation named by --dir, as the GUI there would use it.
     std::string path = std::string(program_dir) + "QUPRA.dll";

@@ -3,7 +3,19 @@
 
 #include <cstring>
 
-#include "app/sjis.h"
+const char* SkipProgramName(const char* command_line) {
+  const char* p = command_line;
+  bool quoted = false;
+  for (; *p != '\0'; ++p) {
+    if (*p == '"') {
+      quoted = !quoted;
+    } else if (!quoted && (*p == ' ' || *p == '\t')) {
+      break;
+    }
+  }
+  while (*p == ' ') ++p;
+  return p;
+}
 
 CommandLineResult ParseCommandLine(const char* command_line, char* start_file) {
   start_file[0] = '\0';
@@ -27,14 +39,15 @@ CommandLineResult ParseCommandLine(const char* command_line, char* start_file) {
   return kCommandLineRun;
 }
 
-bool ProgramDirFromModulePath(const char* module_path, char* out, size_t out_size) {
+bool ProgramDirFromModulePath(const char* module_path, char* out, size_t out_size,
+                              LeadBytePredicate is_lead_byte) {
   size_t length = std::strlen(module_path);
   size_t cut = length;  // no separator: the path stays whole
   // Forwards, so that a trail byte 0x5C of a double-byte character is stepped over;
   // the first byte is never a cut point of its own.
   for (size_t i = 0; i < length; ++i) {
     unsigned char c = static_cast<unsigned char>(module_path[i]);
-    if (IsSjisLeadByte(c) && i + 1 < length) {
+    if (is_lead_byte(c) && i + 1 < length) {
       ++i;
       continue;
     }

@@ -42,6 +42,45 @@ TEST(ParseCommandLine, Table) {
   }
 }
 
+struct FullLineCase {
+  const char* full;
+  const char* arguments;
+};
+
+TEST(SkipProgramName, Table) {
+  const FullLineCase cases[] = {
+      {"", ""},
+      {"prog.exe", ""},
+      {"prog.exe x.dat", "x.dat"},
+      {"prog.exe    x.dat  ", "x.dat  "},
+      // Only blanks separate: a tab or another control byte belongs to the file name.
+      {"prog.exe \tx.dat", "\tx.dat"},
+      {"prog.exe  \t/x", "\t/x"},
+      {"prog.exe\tx.dat", "\tx.dat"},
+      {"prog.exe \x01x.dat", "\x01x.dat"},
+      {"\"C:\\a b\\prog.exe\" /x", "/x"},
+      {"\"C:\\a b\\prog.exe\"\t/x", "\t/x"},
+      {"\"C:\\a b\\prog.exe\"", ""},
+      {"\"C:\\open quote prog.exe", ""},
+      {"C:\\\"a b\"\\prog.exe x.dat", "x.dat"},
+      // A quote inside the name does not end it, as in the C runtime's argv[0].
+      {"\"C:\\a b\\prog.exe\"x.dat y", "y"},
+      // Wine quotes an argument that holds a tab.
+      {"\"Z:\\bin\\CostUpdate.exe\" \"\t/x\"", "\"\t/x\""},
+      {"C:\\単価\\prog.exe C:\\表.dat", "C:\\表.dat"},
+  };
+  for (const FullLineCase& c : cases) EXPECT_STREQ(c.arguments, SkipProgramName(c.full)) << c.full;
+}
+
+TEST(SkipProgramName, TabBeforeSwitchIsAFileName) {
+  char start_file[kStartFileSize];
+  EXPECT_EQ(kCommandLineRun, ParseCommandLine(SkipProgramName("prog.exe \t/x"), start_file));
+  EXPECT_STREQ("\t/x", start_file);
+  EXPECT_EQ(kCommandLineSwitch, ParseCommandLine(SkipProgramName("prog.exe   /x"), start_file));
+  EXPECT_EQ(kCommandLineRun, ParseCommandLine(SkipProgramName("\"prog.exe\""), start_file));
+  EXPECT_STREQ("", start_file);
+}
+
 TEST(ParseCommandLine, LengthLimitRefusesRatherThanCuts) {
   char start_file[kStartFileSize];
   std::string fits(511, 'a');
@@ -80,6 +119,32 @@ TEST(ProgramDirFromModulePath, Table) {
   for (const DirCase& c : cases) {
     char dir[kProgramDirSize];
     EXPECT_TRUE(ProgramDirFromModulePath(c.path, dir, sizeof dir)) << c.path;
+    EXPECT_STREQ(c.dir, dir) << c.path;
+  }
+}
+
+bool NoLeadBytes(unsigned char) { return false; }
+bool LeadBytes81ToFE(unsigned char c) { return c >= 0x81 && c <= 0xFE; }  // as code page 936
+
+struct CodePageDirCase {
+  LeadBytePredicate is_lead_byte;
+  const char* path;
+  const char* dir;
+};
+
+TEST(ProgramDirFromModulePath, FollowsTheGivenCodePage) {
+  const CodePageDirCase cases[] = {
+      // 表 is 0x95 0x5C: in a single-byte code page its second byte is a separator.
+      {IsSjisLeadByte, "C:\\ソフト\\表.exe", "C:\\ソフト\\"},
+      {NoLeadBytes, "C:\\ソフト\\表.exe", "C:\\ソフト\\表"},
+      // 0xA0 starts no character in code page 932 but does in 936.
+      {IsSjisLeadByte, "C:\\d\\\xA0\\x.exe", "C:\\d\\\xA0\\"},
+      {LeadBytes81ToFE, "C:\\d\\\xA0\\x.exe", "C:\\d\\"},
+      {LeadBytes81ToFE, "C:\\d\\e.exe", "C:\\d\\"},
+  };
+  for (const CodePageDirCase& c : cases) {
+    char dir[kProgramDirSize];
+    EXPECT_TRUE(ProgramDirFromModulePath(c.path, dir, sizeof dir, c.is_lead_byte)) << c.path;
     EXPECT_STREQ(c.dir, dir) << c.path;
   }
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/ansi_lead_byte.h"
 #include "app/command_line.h"
 #include "app/globals.h"
 #include "app/main_window.h"
@@ -55,18 +56,22 @@ int RunMainWindow() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Instance = instance;
 
   // The whole module path first, so that a directory too long for ProgramDir is noticed
   // rather than cut into another directory's name.
   char module_path[4096];
   DWORD length = GetModuleFileNameA(nullptr, module_path, sizeof module_path);
-  bool dir_ok = length > 0 && length < sizeof module_path &&
-                ProgramDirFromModulePath(module_path, ProgramDir, sizeof ProgramDir);
+  bool dir_ok =
+      length > 0 && length < sizeof module_path &&
+      ProgramDirFromModulePath(module_path, ProgramDir, sizeof ProgramDir, IsAnsiLeadByte);
 
+  // Not WinMain's own argument: MinGW's start-up code skips tabs before the file name.
+  const char* command_line = GetCommandLineA();
   char start_file[kStartFileSize];
-  CommandLineResult parsed = ParseCommandLine(command_line ? command_line : "", start_file);
+  CommandLineResult parsed =
+      ParseCommandLine(SkipProgramName(command_line ? command_line : ""), start_file);
 
   char error[kBindingErrorSize] = "";
   if (dir_ok) {
