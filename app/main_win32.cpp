@@ -10,30 +10,12 @@
 #include "app/main_window.h"
 #include "data/cache_path.h"
 #include "data/qupra_binding.h"
-#include "view/item_view.h"
-
-HINSTANCE Instance;
 
 namespace {
 
 const char kTitle[] = "単価アップデートプログラム";
 
 void ShowStartError(const char* text) { MessageBoxA(nullptr, text, kTitle, MB_OK | MB_ICONERROR); }
-
-bool RegisterWindowClasses() {
-  WNDCLASSA main = {};
-  main.lpfnWndProc = MainWindowProc;
-  main.hInstance = Instance;
-  main.hIcon = LoadIconA(Instance, "MAIN");
-  main.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  main.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  main.lpszClassName = kMainWindowClass;
-  WNDCLASSA view = main;
-  view.lpfnWndProc = ItemViewProc;
-  view.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-  view.lpszClassName = kItemViewClass;
-  return RegisterClassA(&main) && RegisterClassA(&view);
-}
 
 int RunMainWindow() {
   char cache_dir[sizeof ProgramDir + 8];
@@ -92,7 +74,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (parsed == kCommandLineTooLong)
     ShowStartError("コマンドラインのファイル名が長すぎるため、開きません。");
 
-  if (!RegisterWindowClasses()) return 0;
+  if (!RegisterWindowClasses(Instance)) return 0;
   std::strcpy(StartFile, start_file);
   return RunMainWindow();
 }
