@@ -1,6 +1,7 @@
 #!/bin/bash
 # Start-up under Wine and Xvfb: a switch ends the process without a window; a file
-# argument, also one that begins with a tab, shows the main window with its title and size,
+# argument, also one that begins with a tab, shows the main window with its title, size,
+# bars and grid,
 # and closing it exits with 0.
 # usage: gui_test.sh EXE_DIR PROBE_EXE
 set -euo pipefail
@@ -59,6 +60,11 @@ esac
 case "$report" in
   *"width=800 height=600 visible=1"*) ;;
   *) fail "main window is not 800 x 600 and visible: $report" ;;
+esac
+# The bars and the grid are there: rebar, two tool bars, the file selector, the view.
+case "$report" in
+  *"view=1 rebar=1 toolbars=2 combos=1"*) ;;
+  *) fail "main window lacks its bars or grid: $report" ;;
 esac
 "$run" "$probe" close CUMainWndClass 1000
 set +e

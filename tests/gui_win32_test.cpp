@@ -17,16 +17,10 @@
 #include "data/qupra_binding.h"
 #include "data/test_record.h"
 #include "resources/resource.h"
+#include "tests/test_dirs_win32.h"
 #include "view/item_view.h"
 
 namespace {
-
-std::string ExeDir() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string dir = path;
-  return dir.substr(0, dir.find_last_of('\\') + 1);
-}
 
 void Pump() {
   MSG msg;
@@ -64,15 +58,8 @@ class MainWindowTest : public ::testing::Test {
   // A fresh program folder with a seeded database; the update file is StartFile when
   // with_file, and the check list holds list_lines.
   void Prepare(bool with_file, const char* list_lines = "") {
-    char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
-    static int serial;
-    char dir[MAX_PATH];
-    std::snprintf(dir, sizeof dir, "%scostupdate-gui-%lu-%d\\", base, GetCurrentProcessId(),
-                  ++serial);
-    CreateDirectoryA(dir, nullptr);
-    dir_ = dir;
-    std::strcpy(ProgramDir, dir);
+    dir_ = NewTempDir("costupdate-gui");
+    std::strcpy(ProgramDir, dir_.c_str());
     Library->InitDatabase(ProgramDir);
     PriceItem steel[] = {TestRecord(kSteel1, "異形棒鋼 D10", 68000, 72000),
                          TestRecord(kSteel2, "異形棒鋼 D13", 66000, 70000)};

@@ -11,25 +11,9 @@
 #include "data/item_store.h"
 #include "data/qupra_binding.h"
 #include "data/test_record.h"
+#include "tests/test_dirs_win32.h"
 
 namespace {
-
-std::string ExeDir() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string dir = path;
-  return dir.substr(0, dir.find_last_of('\\') + 1);
-}
-
-std::string NewTempDir() {
-  char base[MAX_PATH];
-  GetTempPathA(sizeof base, base);
-  char dir[MAX_PATH];
-  snprintf(dir, sizeof dir, "%scostupdate-it-%lu-%lu\\", base, GetCurrentProcessId(),
-           GetTickCount());
-  CreateDirectoryA(dir, nullptr);
-  return dir;
-}
 
 class QupraIntegration : public ::testing::Test {
  protected:
@@ -37,7 +21,7 @@ class QupraIntegration : public ::testing::Test {
     char error[kBindingErrorSize];
     library_ = OpenQupraLibrary((ExeDir() + "QUPRA.dll").c_str(), error);
     ASSERT_TRUE(library_) << error;
-    dir_ = NewTempDir();
+    dir_ = NewTempDir("costupdate-it");
     library_->InitDatabase(dir_.c_str());
   }
 

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <utility>
 
-// window_probe wait CLASS TIMEOUT_MS: prints "title=<hex bytes> width=W height=H visible=V"
+// window_probe wait CLASS TIMEOUT_MS: prints "title=<hex bytes> width=W height=H visible=V
+//   view=N rebar=N toolbars=N combos=N" (the last four count child windows by class)
 // window_probe close CLASS: posts WM_CLOSE to the window
 // window_probe press CLASS ID: toggles the tool-bar check button ID of the window and
 //   posts its command, as a click does
@@ -25,6 +26,21 @@ HWND WaitFor(const char* window_class, DWORD timeout_ms) {
   }
 }
 
+struct ChildCount {
+  int view = 0, rebar = 0, tool_bars = 0, combos = 0;
+};
+
+BOOL CALLBACK CountChild(HWND child, LPARAM lparam) {
+  auto* n = reinterpret_cast<ChildCount*>(lparam);
+  char cls[64] = "";
+  GetClassNameA(child, cls, sizeof cls);
+  n->view += lstrcmpiA(cls, "CUViewWndClass") == 0;
+  n->rebar += lstrcmpiA(cls, REBARCLASSNAMEA) == 0;
+  n->tool_bars += lstrcmpiA(cls, TOOLBARCLASSNAMEA) == 0;
+  n->combos += lstrcmpiA(cls, "ComboBox") == 0;
+  return TRUE;
+}
+
 int Report(HWND window) {
   char title[256] = "";
   GetWindowTextA(window, title, sizeof title);
@@ -32,8 +48,12 @@ int Report(HWND window) {
   GetWindowRect(window, &rect);
   std::printf("title=");
   for (const char* p = title; *p; ++p) std::printf("%02x", static_cast<unsigned char>(*p));
-  std::printf(" width=%ld height=%ld visible=%d\n", rect.right - rect.left, rect.bottom - rect.top,
+  std::printf(" width=%ld height=%ld visible=%d", rect.right - rect.left, rect.bottom - rect.top,
               IsWindowVisible(window) ? 1 : 0);
+  ChildCount children;
+  EnumChildWindows(window, CountChild, reinterpret_cast<LPARAM>(&children));
+  std::printf(" view=%d rebar=%d toolbars=%d combos=%d\n", children.view, children.rebar,
+              children.tool_bars, children.combos);
   return 0;
 }
 

@@ -7,36 +7,15 @@ int PageRowsFor(int client_height, int show_changes) {
   return client_height / RowHeight(show_changes) - 1;
 }
 
-int VerticalScrollTarget(int request, int position, int page_rows, int item_count, int thumb) {
-  switch (request) {
-    case kScrollLineUp:
-      return position - 1;
-    case kScrollLineDown:
-      return position + 1;
-    case kScrollPageUp:
-      return position - page_rows;
-    case kScrollPageDown:
-      return position + page_rows;
-    case kScrollThumbPosition:
-    case kScrollThumbTrack:
-      return thumb;
-    case kScrollTop:
-      return 0;
-    case kScrollBottom:
-      // The bar limits this to its last page.
-      return item_count;
-    default:
-      return position;
-  }
-}
+namespace {
 
-int HorizontalScrollTarget(int request, int position, int page, int range_max, int thumb) {
-  const int kLineStep = 20;
+// Both bars: a line, a page, the thumb, or an end (the bar limits "end" to its last page).
+int ScrollTarget(int request, int position, int line, int page, int end, int thumb) {
   switch (request) {
     case kScrollLineUp:
-      return position - kLineStep;
+      return position - line;
     case kScrollLineDown:
-      return position + kLineStep;
+      return position + line;
     case kScrollPageUp:
       return position - page;
     case kScrollPageDown:
@@ -47,10 +26,20 @@ int HorizontalScrollTarget(int request, int position, int page, int range_max, i
     case kScrollTop:
       return 0;
     case kScrollBottom:
-      return range_max;
+      return end;
     default:
       return position;
   }
+}
+
+}  // namespace
+
+int VerticalScrollTarget(int request, int position, int page_rows, int item_count, int thumb) {
+  return ScrollTarget(request, position, 1, page_rows, item_count, thumb);
+}
+
+int HorizontalScrollTarget(int request, int position, int page, int range_max, int thumb) {
+  return ScrollTarget(request, position, 20, page, range_max, thumb);
 }
 
 int WheelScrollTarget(int position, int wheel_delta) { return position - 3 * wheel_delta / 120; }
