@@ -1,0 +1,40 @@
+// One HTTP download on a worker thread of its own, polled by the GUI thread.
+#pragma once
+
+#include <cstdint>
+
+#include "data/disk.h"
+
+enum DownloadStatus : int32_t {
+  DownloadIdle = 0,        // created, nothing done yet
+  DownloadConnecting = 1,  // opening the session and the address
+  DownloadAccepted = 2,    // the server answered 200
+  DownloadReading = 3,     // the body is being read
+  DownloadComplete = 4,    // the whole body is in the data buffer
+  DownloadFailed = -1,     // the buffer is not to be used
+};
+
+// The operations, in this slot order, are the task's whole interface.
+class DownloadTask {
+ public:
+  // Kept for the caller; read by nothing. window is the owner's window handle.
+  virtual int SetOwner(void* window, int number) = 0;
+  // Starts the download (the worker thread on the first call). Returns 1.
+  virtual int Start() = 0;
+  // Waits up to milliseconds (-1: no limit) for the end; the status at that moment.
+  virtual DownloadStatus Wait(int milliseconds) = 0;
+  // The response's Last-Modified in UTC, milliseconds 0; all zero without one. Returns 0.
+  virtual int GetLastModified(CalendarTime* out) = 0;
+  // Number of body bytes; *out points at them when there are any (left alone otherwise).
+  // The bytes belong to the task. Only after DownloadComplete.
+  virtual int GetData(const char** out) = 0;
+  // 1 with the address in out (512 bytes), or 0 with an empty text.
+  virtual int GetSourceUrl(char* out) = 0;
+  // Cancels a running download and waits for the worker to end.
+  virtual ~DownloadTask() {}
+};
+
+// A new idle task for url, or null when memory runs out.
+DownloadTask* CreateDownloadTask(const char* url);
+// Destroys the task (null is allowed). Returns 1.
+int DestroyDownloadTask(DownloadTask* task);
