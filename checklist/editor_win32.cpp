@@ -1,20 +1,65 @@
-// The check-list editor dialog, run from its template "FavoriteEdit".
+// The check-list editor dialog, run from its template "FavoriteEdit": the controls of the
+// editor's rules.
 #include <windows.h>
 
 #include "app/main_window.h"
 #include "checklist/editor.h"
+#include "checklist/editor_logic.h"
 
 namespace {
 
+class DialogControls : public EditorControls {
+ public:
+  explicit DialogControls(HWND dialog) : dialog_(dialog) {}
+
+  void Enable(int id, bool enabled) override { EnableWindow(Item(id), enabled); }
+  void SetText(int id, const char* text) override { SetDlgItemTextA(dialog_, id, text); }
+  void GetText(int id, char* out, int size) override {
+    out[0] = '\0';
+    GetDlgItemTextA(dialog_, id, out, size);
+  }
+  void LimitText(int id, int bytes) override { Send(id, EM_LIMITTEXT, WPARAM(bytes), 0); }
+  int Selection(int list) override { return int(Send(list, LB_GETCURSEL, 0, 0)); }
+  int RowCount(int list) override { return int(Send(list, LB_GETCOUNT, 0, 0)); }
+  void ClearRows(int list) override { Send(list, LB_RESETCONTENT, 0, 0); }
+  void AddRow(int list, const char* text) override {
+    Send(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  }
+  void InsertRow(int list, int row, const char* text) override {
+    Send(list, LB_INSERTSTRING, WPARAM(row), reinterpret_cast<LPARAM>(text));
+  }
+  void DeleteRow(int list, int row) override { Send(list, LB_DELETESTRING, WPARAM(row), 0); }
+  void Select(int list, int row) override { Send(list, LB_SETCURSEL, WPARAM(row), 0); }
+  void Message(const char* text, const char* caption) override {
+    MessageBoxA(dialog_, text, caption, MB_OK);
+  }
+  void* Window() override { return dialog_; }
+
+ private:
+  HWND Item(int id) { return GetDlgItem(dialog_, id); }
+  LRESULT Send(int id, UINT message, WPARAM wparam, LPARAM lparam) {
+    return SendDlgItemMessageA(dialog_, id, message, wparam, lparam);
+  }
+
+  HWND dialog_;
+};
+
 INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  DialogControls controls(dialog);
   switch (message) {
     case WM_INITDIALOG:
-      return TRUE;
-    case WM_COMMAND:
-      if (LOWORD(wparam) == IDCANCEL || LOWORD(wparam) == IDOK) EndDialog(dialog, 0);
-      return TRUE;
+      OpenEditor(&controls, &CheckList, &CandidateList);
+      return 0;  // no default focus
+    case WM_COMMAND: {
+      int end_code = 0;
+      if (!EditorCommand(&controls, LOWORD(wparam), HIWORD(wparam), &CheckList, &CandidateList,
+                         CreateDownloadTask, &end_code))
+        return 0;
+      EndDialog(dialog, end_code);
+      return 1;
+    }
   }
-  return FALSE;
+  return 0;
 }
 
 }  // namespace

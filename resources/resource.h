@@ -19,3 +19,18 @@
 #define IDC_SHOW_CHANGES 20002
 
 #define IDC_ITEM_VIEW 500
+
+// The check-list editor dialog "FavoriteEdit" (OK and Cancel are 1 and 2).
+#define IDC_CHECK_LIST 100
+#define IDC_MOVE_UP 101
+#define IDC_MOVE_DOWN 102
+#define IDC_CHANGE_ENTRY 103
+#define IDC_DELETE_ENTRY 104
+#define IDC_ADD_ENTRY 105
+#define IDC_CANDIDATE_LIST 200
+#define IDC_COPY_CANDIDATE 201
+#define IDC_CANDIDATE_NAME 202
+#define IDC_CANDIDATE_URL 203
+#define IDC_REFRESH_CANDIDATES 204
+#define IDC_NAME_EDIT 300
+#define IDC_URL_EDIT 301
