@@ -1,0 +1,294 @@
+// The check-list editor through the real dialog: the main window and the dialog run on this
+// thread's modal loops while a driver thread fills, clicks and answers them.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/main_window.h"
+#include "app/tool_bars.h"
+#include "checklist/url_list.h"
+#include "data/qupra_binding.h"
+#include "resources/resource.h"
+#include "tests/test_dirs_win32.h"
+#include "view/item_view.h"
+
+namespace {
+
+const char kEditorCaption[] = "巡回チェックリストの編集";
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// A dialog or message box of this process with the caption, waited for up to 20 s.
+HWND WaitDialog(const char* caption) {
+  for (int i = 0; i < 400; ++i) {
+    HWND w = FindWindowA("#32770", caption);
+    if (w && IsWindowVisible(w)) return w;
+    Sleep(50);
+  }
+  return nullptr;
+}
+
+bool Gone(HWND w) {
+  for (int i = 0; i < 400 && IsWindow(w); ++i) Sleep(50);
+  return !IsWindow(w);
+}
+
+// What the driver thread does to the dialog.
+struct Driver {
+  HWND dialog = nullptr;
+  std::vector<std::string> boxes;  // "caption: text" of every message box answered
+
+  bool Open() { return (dialog = WaitDialog(kEditorCaption)) != nullptr; }
+  HWND Item(int id) { return GetDlgItem(dialog, id); }
+  void Type(int id, const char* text) {
+    SendMessageA(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  }
+  // A click on a button whose command opens no message box.
+  void Click(int id) { SendMessageA(Item(id), BM_CLICK, 0, 0); }
+  // A click whose command shows a message box: posted, so that this thread can answer it.
+  void ClickAndAnswer(int id, const char* caption, int answer) {
+    PostMessageA(Item(id), BM_CLICK, 0, 0);
+    Answer(caption, answer);
+  }
+  void Answer(const char* caption, int answer) {
+    HWND box = WaitDialog(caption);
+    if (!box) {
+      boxes.push_back(std::string("no box ") + caption);
+      return;
+    }
+    char text[256] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    boxes.push_back(std::string(caption) + ": " + text);
+    PostMessageA(box, WM_COMMAND, WPARAM(answer), 0);
+    Gone(box);
+  }
+  void Pick(int list, int row) {
+    SendMessageA(Item(list), LB_SETCURSEL, WPARAM(row), 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(list, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Item(list)));
+  }
+  std::vector<std::string> Rows(int list) {
+    std::vector<std::string> rows;
+    int n = int(SendMessageA(Item(list), LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+      char text[256] = "";
+      SendMessageA(Item(list), LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(text));
+      rows.push_back(text);
+    }
+    return rows;
+  }
+  bool Enabled(int id) { return IsWindowEnabled(Item(id)) != 0; }
+  // OK or Cancel; the dialog closes.
+  void Close(int id) {
+    PostMessageA(Item(id), BM_CLICK, 0, 0);
+    Gone(dialog);
+  }
+};
+
+class EditorTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    Instance = GetModuleHandleA(nullptr);
+    RegisterWindowClasses(Instance);
+    char error[kBindingErrorSize];
+    Library = OpenQupraLibrary((ExeDir() + "QUPRA.dll").c_str(), error);
+    ASSERT_TRUE(Library) << error;
+  }
+
+  void SetUp() override {
+    dir_ = NewTempDir("costupdate-editor");
+    std::strcpy(ProgramDir, dir_.c_str());
+    Library->InitDatabase(ProgramDir);
+    StartFile[0] = '\0';
+    WriteFile("FavoriteList.txt",
+              "月次,http://127.0.0.1:1/a.dat\r\n四半期,http://127.0.0.1:1/b.dat\r\n");
+    WriteFile("BaseUrlList.txt",
+              "候補一,http://127.0.0.1:1/p.dat\r\n候補二,http://127.0.0.1:1/q.dat\r\n");
+  }
+
+  void TearDown() override {
+    if (window_) DestroyWindow(window_);
+    Pump();
+    MSG msg;
+    PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  }
+
+  void WriteFile(const char* name, const std::string& bytes) {
+    FILE* f = std::fopen((dir_ + name).c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+  std::string ReadFile(const char* name) {
+    FILE* f = std::fopen((dir_ + name).c_str(), "rb");
+    if (!f) return "<none>";
+    std::string bytes;
+    for (int c; (c = std::fgetc(f)) != EOF;) bytes += char(c);
+    std::fclose(f);
+    return bytes;
+  }
+
+  void Open() {
+    window_ = CreateWindowExA(0, kMainWindowClass, "単価アップデートプログラム",
+                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
+                              Instance, nullptr);
+    ASSERT_TRUE(window_);
+    Pump();
+  }
+
+  // Runs command 7200 on this thread while drive works the dialog; false when no dialog came.
+  bool Edit(const std::function<void(Driver&)>& drive) {
+    Driver driver;
+    bool opened = false;
+    std::thread t([&] {
+      opened = driver.Open();
+      if (opened) drive(driver);
+    });
+    SendMessageA(window_, WM_COMMAND, IDC_EDIT_CHECKLIST, 0);
+    t.join();
+    boxes_ = driver.boxes;
+    return opened;
+  }
+
+  // Whether command 1563 was posted to the main window; it is taken off the queue.
+  bool PatrolPosted() {
+    MSG msg;
+    bool posted = false;
+    while (PeekMessageA(&msg, window_, WM_COMMAND, WM_COMMAND, PM_REMOVE))
+      posted |= LOWORD(msg.wParam) == IDC_PATROL;
+    return posted;
+  }
+
+  int SelectorLines() { return int(SendMessageA(MainBars.file_selector, CB_GETCOUNT, 0, 0)); }
+
+  std::string dir_;
+  HWND window_ = nullptr;
+  std::vector<std::string> boxes_;
+};
+
+TEST_F(EditorTest, AddOkAsksAndNoRefillsTheSelector) {
+  Open();
+  EXPECT_EQ(2, SelectorLines());
+  ASSERT_TRUE(Edit([](Driver& d) {
+    EXPECT_FALSE(d.Enabled(IDC_MOVE_UP));
+    EXPECT_FALSE(d.Enabled(IDC_MOVE_DOWN));
+    EXPECT_FALSE(d.Enabled(IDC_COPY_CANDIDATE));
+    EXPECT_EQ(50, int(SendMessageA(d.Item(IDC_NAME_EDIT), EM_GETLIMITTEXT, 0, 0)));
+    EXPECT_EQ(100, int(SendMessageA(d.Item(IDC_URL_EDIT), EM_GETLIMITTEXT, 0, 0)));
+    d.Type(IDC_NAME_EDIT, "新規");
+    d.Type(IDC_URL_EDIT, "http://127.0.0.1:1/new.dat");
+    d.Click(IDC_ADD_ENTRY);
+    EXPECT_EQ((std::vector<std::string>{"月次", "四半期", "新規"}), d.Rows(IDC_CHECK_LIST));
+    d.ClickAndAnswer(IDOK, "巡回", IDNO);
+  }));
+  EXPECT_EQ(std::vector<std::string>{"巡回: 今すぐ更新を確認しますか？"}, boxes_);
+  EXPECT_EQ(
+      "月次,http://127.0.0.1:1/a.dat\r\n四半期,http://127.0.0.1:1/b.dat\r\n"
+      "新規,http://127.0.0.1:1/new.dat\r\n",
+      ReadFile("FavoriteList.txt"));
+  EXPECT_FALSE(PatrolPosted());
+  EXPECT_EQ(3, SelectorLines());
+}
+
+TEST_F(EditorTest, YesPostsThePatrol) {
+  Open();
+  ASSERT_TRUE(Edit([](Driver& d) {
+    d.Pick(IDC_CANDIDATE_LIST, 1);
+    EXPECT_TRUE(d.Enabled(IDC_COPY_CANDIDATE));
+    d.Click(IDC_COPY_CANDIDATE);
+    d.ClickAndAnswer(IDOK, "巡回", IDYES);
+  }));
+  EXPECT_TRUE(PatrolPosted());
+  EXPECT_NE(std::string::npos,
+            ReadFile("FavoriteList.txt").find("候補二,http://127.0.0.1:1/q.dat"));
+}
+
+TEST_F(EditorTest, CancelAndUnchangedOkLeaveTheFile) {
+  Open();
+  const std::string before = ReadFile("FavoriteList.txt");
+  for (int close : {IDCANCEL, IDOK}) {
+    ASSERT_TRUE(Edit([close](Driver& d) {
+      if (close == IDCANCEL) {
+        d.Type(IDC_NAME_EDIT, "x");
+        d.Type(IDC_URL_EDIT, "y");
+        d.Click(IDC_ADD_ENTRY);
+      }
+      d.Close(close);
+    }));
+    EXPECT_TRUE(boxes_.empty());  // no question: nothing was saved
+    EXPECT_EQ(before, ReadFile("FavoriteList.txt"));
+    EXPECT_EQ(2, CheckList.GetCount());
+  }
+}
+
+TEST_F(EditorTest, MovesKeepRowsAndFileInOrderAndDeleteAllEmptiesIt) {
+  WriteFile("FavoriteList.txt", "a,http://h/a\r\nb,http://h/b\r\nc,http://h/c\r\n");
+  Open();
+  ASSERT_TRUE(Edit([](Driver& d) {
+    d.Pick(IDC_CHECK_LIST, 0);
+    EXPECT_FALSE(d.Enabled(IDC_MOVE_UP));
+    EXPECT_TRUE(d.Enabled(IDC_MOVE_DOWN));
+    d.Click(IDC_MOVE_DOWN);
+    d.Click(IDC_MOVE_DOWN);
+    EXPECT_FALSE(d.Enabled(IDC_MOVE_DOWN));
+    EXPECT_EQ(2, int(SendMessageA(d.Item(IDC_CHECK_LIST), LB_GETCURSEL, 0, 0)));
+    d.Pick(IDC_CHECK_LIST, 1);
+    d.Click(IDC_MOVE_UP);
+    EXPECT_EQ((std::vector<std::string>{"c", "b", "a"}), d.Rows(IDC_CHECK_LIST));
+    d.ClickAndAnswer(IDOK, "巡回", IDNO);
+  }));
+  EXPECT_EQ("c,http://h/c\r\nb,http://h/b\r\na,http://h/a\r\n", ReadFile("FavoriteList.txt"));
+
+  ASSERT_TRUE(Edit([](Driver& d) {
+    for (int i = 0; i < 3; ++i) {
+      d.Pick(IDC_CHECK_LIST, 0);
+      d.Click(IDC_DELETE_ENTRY);
+    }
+    EXPECT_FALSE(d.Enabled(IDC_DELETE_ENTRY));
+    d.ClickAndAnswer(IDOK, "巡回", IDNO);
+  }));
+  EXPECT_EQ("", ReadFile("FavoriteList.txt"));
+}
+
+TEST_F(EditorTest, CopyWithoutCandidateAsksForOne) {
+  Open();
+  ASSERT_TRUE(Edit([](Driver& d) {
+    d.Pick(IDC_CANDIDATE_LIST, 0);
+    EXPECT_TRUE(d.Enabled(IDC_COPY_CANDIDATE));
+    d.Pick(IDC_CANDIDATE_LIST, -1);
+    EXPECT_FALSE(d.Enabled(IDC_COPY_CANDIDATE));
+    // The command itself, as after a refresh that left the button enabled.
+    PostMessageA(d.dialog, WM_COMMAND, IDC_COPY_CANDIDATE, 0);
+    d.Answer("巡回チェックリストへ追加", IDOK);
+    EXPECT_EQ(2u, d.Rows(IDC_CHECK_LIST).size());
+    d.Close(IDCANCEL);
+  }));
+  EXPECT_EQ(std::vector<std::string>{"巡回チェックリストへ追加: 追加するURLを選択してください"},
+            boxes_);
+}
+
+TEST_F(EditorTest, OpensByItselfWithEmptyListAndNoFile) {
+  WriteFile("FavoriteList.txt", "");
+  std::strcpy(StartFile, (dir_ + "missing.costupdate").c_str());
+  Driver driver;
+  std::thread t([&] {
+    ASSERT_TRUE(driver.Open());
+    driver.Close(IDCANCEL);
+  });
+  Open();  // the posted 7200 runs the dialog inside this pump
+  t.join();
+}
+
+}  // namespace
