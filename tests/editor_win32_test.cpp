@@ -16,20 +16,13 @@
 #include "checklist/url_list.h"
 #include "data/qupra_binding.h"
 #include "resources/resource.h"
+#include "tests/gui_process_win32.h"
 #include "tests/test_dirs_win32.h"
 #include "view/item_view.h"
 
 namespace {
 
 const char kEditorCaption[] = "巡回チェックリストの編集";
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
 
 // A dialog or message box of this process with the caption, waited for up to 20 s.
 HWND WaitDialog(const char* caption) {
@@ -100,13 +93,7 @@ struct Driver {
 
 class EditorTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    Instance = GetModuleHandleA(nullptr);
-    RegisterWindowClasses(Instance);
-    char error[kBindingErrorSize];
-    Library = OpenQupraLibrary((ExeDir() + "QUPRA.dll").c_str(), error);
-    ASSERT_TRUE(Library) << error;
-  }
+  static void SetUpTestSuite() { PrepareGuiProcess(); }
 
   void SetUp() override {
     dir_ = NewTempDir("costupdate-editor");

@@ -17,18 +17,11 @@
 #include "data/qupra_binding.h"
 #include "data/test_record.h"
 #include "resources/resource.h"
+#include "tests/gui_process_win32.h"
 #include "tests/test_dirs_win32.h"
 #include "view/item_view.h"
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
 
 const Code kSteel1 = MakeCode(1, 1, 1, 1, 1);    // unchanged
 const Code kSteel2 = MakeCode(1, 1, 1, 1, 2);    // prices changed
@@ -47,13 +40,7 @@ const char kUpdateFile[] =
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    Instance = GetModuleHandleA(nullptr);
-    ASSERT_TRUE(RegisterWindowClasses(Instance));
-    char error[kBindingErrorSize];
-    Library = OpenQupraLibrary((ExeDir() + "QUPRA.dll").c_str(), error);
-    ASSERT_TRUE(Library) << error;
-  }
+  static void SetUpTestSuite() { PrepareGuiProcess(); }
 
   // A fresh program folder with a seeded database; the update file is StartFile when
   // with_file, and the check list holds list_lines.
