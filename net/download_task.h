@@ -1,6 +1,7 @@
 // One HTTP download on a worker thread of its own, polled by the GUI thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "data/disk.h"
@@ -14,7 +15,22 @@ enum DownloadStatus : int32_t {
   DownloadFailed = -1,     // the buffer is not to be used
 };
 
-// The operations, in this slot order, are the task's whole interface.
+// Why a task ended DownloadFailed, for reports; the GUI shows nothing.
+enum DownloadFailure : int32_t {
+  DownloadNoFailure = 0,
+  DownloadConnectionFailed = 1,  // no session, the address not opened, or a read failed
+  DownloadHttpStatus = 2,        // an answer other than 200
+  DownloadShortBody = 3,         // fewer bytes than the announced Content-Length
+  DownloadTooLarge = 4,          // more than kMaxDownloadSize bytes
+  DownloadOutOfMemory = 5,       // no room for the body or no worker thread
+  DownloadCancelled = 6,         // destroyed before the end
+};
+
+// The largest body a task keeps: a broken server must not exhaust memory.
+const size_t kMaxDownloadSize = size_t(256) << 20;
+
+// The six operations, in this slot order, are the task's interface; GetFailure comes after
+// the destructor so that their slots stay where they are.
 class DownloadTask {
  public:
   // Kept for the caller; read by nothing. window is the owner's window handle.
@@ -32,6 +48,11 @@ class DownloadTask {
   virtual int GetSourceUrl(char* out) = 0;
   // Cancels a running download and waits for the worker to end.
   virtual ~DownloadTask() {}
+  // After DownloadFailed: why, with the status code for DownloadHttpStatus (else 0).
+  virtual DownloadFailure GetFailure(uint32_t* http_status) {
+    *http_status = 0;
+    return DownloadNoFailure;
+  }
 };
 
 // A new idle task for url, or null when memory runs out.

@@ -1,0 +1,149 @@
+// A scripted HTTP transport for tests: fails where told, delivers the body in the pieces
+// given, and can hold the worker inside Open or Read until the test lets it go.
+#pragma once
+
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "net/http_transport.h"
+
+struct FakeScript {
+  bool open_ok = true;
+  bool status_ok = true;
+  uint32_t status = 200;
+  bool has_last_modified = false;
+  CalendarTime last_modified = {};
+  bool has_length = false;
+  uint64_t length = 0;
+  std::vector<std::string> pieces;  // one per Read, cut to the reader's buffer
+  bool fail_after_pieces = false;   // a failed read instead of the end
+  bool hold_in_open = false;        // Open waits for Release (or Abort)
+  int hold_at_read = -1;            // this Read waits for Release (or Abort); -1: none
+};
+
+// What a transport was asked, shared between the test and the task that owns it.
+class FakeRecord {
+ public:
+  void Note(const std::string& call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    calls_.push_back(call);
+    changed_.notify_all();
+  }
+  std::vector<std::string> Calls() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return calls_;
+  }
+  // Waits (at most 10 s) until call has been made.
+  bool WaitFor(const std::string& call) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(10), [&] {
+      for (const std::string& c : calls_)
+        if (c == call) return true;
+      return false;
+    });
+  }
+  // Lets a held call go on.
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  // Holds the caller until Release or Abort; false after Abort.
+  bool Hold() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return released_ || aborted_; });
+    return !aborted_;
+  }
+  void Abort() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    aborted_ = true;
+    calls_.push_back("Abort");
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> calls_;
+  bool released_ = false;
+  bool aborted_ = false;
+};
+
+class FakeTransport : public HttpTransport {
+ public:
+  // by_url, when given, replaces script with the opened address's own.
+  FakeTransport(const FakeScript& script, std::shared_ptr<FakeRecord> record,
+                const std::map<std::string, FakeScript>* by_url = nullptr)
+      : script_(script), record_(std::move(record)), by_url_(by_url) {}
+
+  bool Open(const char* url) override {
+    record_->Note(std::string("Open ") + url);
+    if (by_url_ && by_url_->count(url)) script_ = by_url_->at(url);
+    if (script_.hold_in_open && !record_->Hold()) return false;
+    return script_.open_ok;
+  }
+  bool GetStatus(uint32_t* code) override {
+    record_->Note("GetStatus");
+    if (!script_.status_ok) return false;
+    *code = script_.status;
+    return true;
+  }
+  bool GetLastModified(CalendarTime* out) override {
+    if (!script_.has_last_modified) return false;
+    *out = script_.last_modified;
+    return true;
+  }
+  bool GetContentLength(uint64_t* out) override {
+    if (!script_.has_length) return false;
+    *out = script_.length;
+    return true;
+  }
+  bool Read(char* buffer, uint32_t size, uint32_t* done) override {
+    *done = 0;
+    if (reads_++ == script_.hold_at_read) {
+      record_->Note("Read held");
+      if (!record_->Hold()) return false;
+    }
+    if (next_ == script_.pieces.size()) return !script_.fail_after_pieces;
+    std::string& piece = script_.pieces[next_];
+    size_t n = piece.size() < size ? piece.size() : size;
+    std::memcpy(buffer, piece.data(), n);
+    piece.erase(0, n);
+    if (piece.empty()) ++next_;
+    *done = uint32_t(n);
+    return true;
+  }
+  void Abort() override { record_->Abort(); }
+  void Close() override { record_->Note("Close"); }
+
+ private:
+  FakeScript script_;
+  std::shared_ptr<FakeRecord> record_;
+  const std::map<std::string, FakeScript>* by_url_;
+  size_t next_ = 0;
+  int reads_ = 0;
+};
+
+// Transports for several addresses, each with its script; an unknown address fails to open.
+class FakeNetwork {
+ public:
+  void Serve(const std::string& url, const FakeScript& script) { scripts_[url] = script; }
+  TransportFactory Factory() {
+    return [this]() {
+      FakeScript unknown;
+      unknown.open_ok = false;
+      records_.push_back(std::make_shared<FakeRecord>());
+      return std::unique_ptr<HttpTransport>(new FakeTransport(unknown, records_.back(), &scripts_));
+    };
+  }
+  size_t TransportsMade() const { return records_.size(); }
+
+ private:
+  std::map<std::string, FakeScript> scripts_;
+  std::vector<std::shared_ptr<FakeRecord>> records_;
+};

@@ -1,0 +1,139 @@
+// The Patrol's task list, its polling and the cache comparison.
+#include "net/patrol_core.h"
+
+#include <cstring>
+#include <memory>
+
+#include "data/cache_path.h"
+#include "net/file_handle.h"
+#include "net/http_download_task.h"
+
+namespace {
+
+const int kPollMs = 100;
+const size_t kCompareChunk = 64 * 1024;
+
+struct RunningTask {
+  DownloadTask* task;
+  size_t line;
+};
+
+// The file holds exactly size bytes equal to data.
+bool SameContent(const char* path, const char* data, size_t size) {
+  FileHandle file(path, kFileRead, kShareRead, kOpenExisting);
+  if (!file.IsOpen() || file.GetSize() != size) return false;
+  std::unique_ptr<char[]> buffer(new char[kCompareChunk]);
+  for (size_t at = 0; at < size;) {
+    size_t n = size - at < kCompareChunk ? size - at : kCompareChunk;
+    if (file.Read(buffer.get(), n) != n || std::memcmp(buffer.get(), data + at, n) != 0)
+      return false;
+    at += n;
+  }
+  return true;
+}
+
+void HandleCompleted(DownloadTask* task, const char* program_dir, Disk* disk, PatrolLine* line) {
+  char url[512], path[kCachePathSize];
+  if (!task->GetSourceUrl(url) || !CachePath(path, program_dir, url)) {
+    line->outcome = kPatrolNoCacheName;
+    return;
+  }
+  const char* data = "";
+  int size = task->GetData(&data);
+  switch (UpdateCacheFile(path, data, size_t(size), disk)) {
+    case kCacheWritten:
+      line->outcome = kPatrolWritten;
+      break;
+    case kCacheUnchanged:
+      line->outcome = kPatrolUnchanged;
+      break;
+    case kCacheWriteFailed:
+      line->outcome = kPatrolCacheWriteFailed;
+      break;
+  }
+}
+
+}  // namespace
+
+CacheUpdate UpdateCacheFile(const char* path, const char* data, size_t size, Disk* disk) {
+  if (SameContent(path, data, size)) return kCacheUnchanged;
+  // Through a temporary file: a failed write must not cost the good copy.
+  return disk->ReplaceFile(path, data, size) ? kCacheWritten : kCacheWriteFailed;
+}
+
+std::string DescribeOutcome(const PatrolLine& line) {
+  switch (line.outcome) {
+    case kPatrolWritten:
+      return "written";
+    case kPatrolUnchanged:
+      return "unchanged";
+    case kPatrolNoCacheName:
+      return "failed: no cache file name";
+    case kPatrolCacheWriteFailed:
+      return "failed: cache write";
+    case kPatrolDownloadFailed:
+      break;
+  }
+  switch (line.failure) {
+    case DownloadHttpStatus:
+      return "failed: HTTP status " + std::to_string(line.http_status);
+    case DownloadShortBody:
+      return "failed: short body";
+    case DownloadTooLarge:
+      return "failed: too large";
+    case DownloadOutOfMemory:
+      return "failed: out of memory";
+    case DownloadCancelled:
+      return "failed: cancelled";
+    default:
+      return "failed: connection";
+  }
+}
+
+std::vector<PatrolLine> RunPatrolCore(const UrlList& list, const char* program_dir,
+                                      const TransportFactory& transports, Disk* disk) {
+  std::vector<PatrolLine> lines(size_t(list.GetCount()));
+  FinishSignal finished;
+  std::vector<RunningTask> tasks;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    char name[256], url[256], path[kCachePathSize];
+    list.GetName(int(i), name);
+    list.GetUrl(int(i), url);
+    lines[i].name = name;
+    lines[i].url = url;
+    if (!CachePath(path, program_dir, url)) {
+      lines[i].outcome = kPatrolNoCacheName;
+      continue;
+    }
+    DownloadTask* task = CreateDownloadTask(url, transports, &finished);
+    if (!task) {
+      lines[i].failure = DownloadOutOfMemory;
+      continue;
+    }
+    task->Start();
+    tasks.push_back({task, i});
+  }
+  // In list order from the first task after each one handled, as one poll over the tasks;
+  // between passes the thread sleeps until some task ends rather than on each in turn.
+  while (!tasks.empty()) {
+    uint64_t seen = finished.Count();
+    bool handled = false;
+    for (size_t k = 0; k < tasks.size() && !handled; ++k) {
+      DownloadTask* task = tasks[k].task;
+      PatrolLine* line = &lines[tasks[k].line];
+      DownloadStatus status = task->Wait(0);
+      if (status == DownloadComplete) {
+        HandleCompleted(task, program_dir, disk, line);
+      } else if (status < 0) {
+        line->failure = task->GetFailure(&line->http_status);
+      } else {
+        continue;
+      }
+      DestroyDownloadTask(task);
+      tasks.erase(tasks.begin() + long(k));
+      handled = true;
+    }
+    if (!handled) finished.WaitPast(seen, kPollMs);
+  }
+  return lines;
+}

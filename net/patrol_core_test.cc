@@ -1,0 +1,254 @@
+// The Patrol over scripted downloads and real cache files in a temporary program folder.
+#include "net/patrol_core.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "data/cache_path.h"
+#include "net/fake_transport.h"
+#include "net/file_handle.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kOld[] = "old cache contents";
+
+std::string Read(const fs::path& path) {
+  std::string bytes;
+  FILE* f = std::fopen(path.string().c_str(), "rb");
+  if (!f) return "<none>";
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  std::fclose(f);
+  return bytes;
+}
+
+void Write(const fs::path& path, const std::string& bytes) {
+  FILE* f = std::fopen(path.string().c_str(), "wb");
+  ASSERT_TRUE(f) << path;
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+// The real disk, or one whose replacements all fail.
+class FailingDisk : public Disk {
+ public:
+  bool LastWriteTime(const char* path, bool local, CalendarTime* out) override {
+    return RealDisk()->LastWriteTime(path, local, out);
+  }
+  bool ReplaceFile(const char*, const void*, size_t) override { return false; }
+};
+
+class PatrolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        fs::path(::testing::TempDir()) /
+        ("patrol-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    fs::create_directories(dir_ / kCacheDirName);
+    // The program folder ends with the separator the cache folder's name ends with.
+    program_dir_ = dir_.string() + kCacheDirName[std::strlen(kCacheDirName) - 1];
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path CacheFile(const std::string& url) {
+    char path[kCachePathSize];
+    EXPECT_EQ(1, CachePath(path, program_dir_.c_str(), url.c_str()));
+    return path;
+  }
+
+  std::vector<std::string> CacheFolder() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_ / kCacheDirName))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir_;
+  std::string program_dir_;  // with its separator
+  FakeNetwork network_;
+};
+
+FakeScript Body(const std::string& bytes) {
+  FakeScript s;
+  if (!bytes.empty()) s.pieces = {bytes};
+  return s;
+}
+
+FakeScript Status(uint32_t code) {
+  FakeScript s = Body("error page");
+  s.status = code;
+  return s;
+}
+
+struct Case {
+  const char* url;
+  const char* cached;  // null: no cache file before the run
+  FakeScript served;
+  const char* outcome;
+  std::string after;  // the cache file afterwards
+};
+
+// Each entry of one check list is a case; all download at the same time.
+TEST_F(PatrolTest, RewritesExactlyTheFilesThatDiffer) {
+  FakeScript short_body = Body("0123");
+  short_body.has_length = true;
+  short_body.length = 10;
+  FakeScript broken = Body("01");
+  broken.fail_after_pieces = true;
+  const Case cases[] = {
+      {"http://h/new.dat", nullptr, Body("fresh"), "written", "fresh"},
+      {"http://h/same.dat", "same bytes", Body("same bytes"), "unchanged", "same bytes"},
+      {"http://h/longer.dat", "abc", Body("abcd"), "written", "abcd"},
+      {"http://h/shorter.dat", "abcd", Body("abc"), "written", "abc"},
+      {"http://h/one-byte.dat", "abcd", Body("abXd"), "written", "abXd"},
+      {"http://h/emptied.dat", "abcd", Body(""), "written", ""},
+      {"http://h/empty.dat", "", Body(""), "unchanged", ""},
+      {"http://h/big.dat", nullptr, Body(std::string(200000, 'q') + "end"), "written",
+       std::string(200000, 'q') + "end"},
+      {"http://h/404.dat", kOld, Status(404), "failed: HTTP status 404", kOld},
+      {"http://h/500.dat", kOld, Status(500), "failed: HTTP status 500", kOld},
+      {"http://h/short.dat", kOld, short_body, "failed: short body", kOld},
+      {"http://h/broken.dat", kOld, broken, "failed: connection", kOld},
+      {"http://h/missing.dat", nullptr, Status(404), "failed: HTTP status 404", "<none>"},
+  };
+  class CheckList list;
+  for (const Case& c : cases) {
+    list.Add(c.url, c.url);
+    network_.Serve(c.url, c.served);
+    if (c.cached) Write(CacheFile(c.url), c.cached);
+  }
+  // Unchanged files keep their time: set it well back and look again afterwards.
+  auto old_time = fs::file_time_type::clock::now() - std::chrono::hours(24 * 30);
+  for (const Case& c : cases)
+    if (c.cached) fs::last_write_time(CacheFile(c.url), old_time);
+
+  std::vector<PatrolLine> lines =
+      RunPatrolCore(list, program_dir_.c_str(), network_.Factory(), RealDisk());
+
+  ASSERT_EQ(std::size(cases), lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.url);
+    EXPECT_EQ(c.url, lines[i].name);
+    EXPECT_EQ(c.url, lines[i].url);
+    EXPECT_EQ(c.outcome, DescribeOutcome(lines[i]));
+    EXPECT_EQ(c.after, Read(CacheFile(c.url)));
+    if (c.cached && lines[i].outcome != kPatrolWritten) {
+      EXPECT_EQ(old_time, fs::last_write_time(CacheFile(c.url)));
+    }
+  }
+  EXPECT_EQ(std::size(cases), network_.TransportsMade());
+  // One file per address that has one, and no temporary file left.
+  EXPECT_EQ(std::size(cases) - 1, CacheFolder().size());
+}
+
+// The same address twice: both download; the second to end finds the file equal.
+TEST_F(PatrolTest, SameAddressTwiceWritesOnce) {
+  class CheckList list;
+  list.Add("a", "http://h/twice.dat");
+  list.Add("b", "http://h/twice.dat");
+  network_.Serve("http://h/twice.dat", Body("twice"));
+  std::vector<PatrolLine> lines =
+      RunPatrolCore(list, program_dir_.c_str(), network_.Factory(), RealDisk());
+  ASSERT_EQ(2u, lines.size());
+  std::multiset<std::string> outcomes = {DescribeOutcome(lines[0]), DescribeOutcome(lines[1])};
+  EXPECT_EQ((std::multiset<std::string>{"written", "unchanged"}), outcomes);
+  EXPECT_EQ("twice", Read(CacheFile("http://h/twice.dat")));
+}
+
+// A write that fails leaves the old file whole; an address without a usable cache name is
+// not fetched at all; an empty list fetches nothing.
+TEST_F(PatrolTest, FailuresOfTheCacheSide) {
+  class CheckList list;
+  list.Add("changed", "http://h/changed.dat");
+  list.Add("new", "http://h/new.dat");
+  list.Add("device", "http://h\\con");
+  network_.Serve("http://h/changed.dat", Body("new contents"));
+  network_.Serve("http://h/new.dat", Body("new file"));
+  Write(CacheFile("http://h/changed.dat"), kOld);
+  FailingDisk disk;
+  std::vector<PatrolLine> lines =
+      RunPatrolCore(list, program_dir_.c_str(), network_.Factory(), &disk);
+  ASSERT_EQ(3u, lines.size());
+  EXPECT_EQ("failed: cache write", DescribeOutcome(lines[0]));
+  EXPECT_EQ("failed: cache write", DescribeOutcome(lines[1]));
+  EXPECT_EQ("failed: no cache file name", DescribeOutcome(lines[2]));
+  EXPECT_EQ(kOld, Read(CacheFile("http://h/changed.dat")));
+  EXPECT_EQ("<none>", Read(CacheFile("http://h/new.dat")));
+  EXPECT_EQ(2u, network_.TransportsMade());
+
+  class CheckList empty;
+  EXPECT_TRUE(RunPatrolCore(empty, program_dir_.c_str(), network_.Factory(), RealDisk()).empty());
+  EXPECT_EQ(2u, network_.TransportsMade());
+}
+
+TEST(DescribeOutcome, Texts) {
+  struct {
+    PatrolOutcome outcome;
+    DownloadFailure failure;
+    uint32_t status;
+    const char* text;
+  } cases[] = {
+      {kPatrolWritten, DownloadNoFailure, 0, "written"},
+      {kPatrolUnchanged, DownloadNoFailure, 0, "unchanged"},
+      {kPatrolDownloadFailed, DownloadConnectionFailed, 0, "failed: connection"},
+      {kPatrolDownloadFailed, DownloadHttpStatus, 304, "failed: HTTP status 304"},
+      {kPatrolDownloadFailed, DownloadShortBody, 0, "failed: short body"},
+      {kPatrolDownloadFailed, DownloadTooLarge, 0, "failed: too large"},
+      {kPatrolDownloadFailed, DownloadOutOfMemory, 0, "failed: out of memory"},
+      {kPatrolNoCacheName, DownloadNoFailure, 0, "failed: no cache file name"},
+      {kPatrolCacheWriteFailed, DownloadNoFailure, 0, "failed: cache write"},
+  };
+  for (const auto& c : cases) {
+    PatrolLine line;
+    line.outcome = c.outcome;
+    line.failure = c.failure;
+    line.http_status = c.status;
+    EXPECT_EQ(c.text, DescribeOutcome(line));
+  }
+}
+
+// The file object's operations on one file, and its closed state.
+TEST(FileHandle, WriteSeekReadAndClosed) {
+  std::string path = ::testing::TempDir() + "file_handle_test.bin";
+  {
+    FileHandle f(path.c_str(), kFileWrite, kShareNone, kCreateAlways);
+    ASSERT_TRUE(f.IsOpen());
+    EXPECT_EQ(10u, f.Write("0123456789", 10));
+    f.Flush();
+    EXPECT_EQ(10u, f.GetSize());
+  }
+  FileHandle f;
+  EXPECT_FALSE(f.IsOpen());
+  char buffer[16] = {};
+  EXPECT_EQ(0u, f.Read(buffer, 4));
+  EXPECT_EQ(0u, f.Write("x", 1));
+  EXPECT_EQ(-1, f.Seek(0, kSeekBegin));
+  EXPECT_EQ(0u, f.GetSize());
+  ASSERT_EQ(1, f.Open(path.c_str(), kFileRead, kShareRead, kOpenExisting));
+  EXPECT_EQ(6, f.Seek(6, kSeekBegin));
+  EXPECT_EQ(4u, f.Read(buffer, sizeof buffer));
+  EXPECT_STREQ("6789", buffer);
+  EXPECT_EQ(8, f.Seek(-2, kSeekEnd));
+  EXPECT_EQ(9, f.Seek(1, kSeekCurrent));
+  f.Close();
+  std::remove(path.c_str());
+
+  FileHandle missing((path + ".missing").c_str(), kFileRead, kShareRead, kOpenExisting);
+  EXPECT_FALSE(missing.IsOpen());
+  EXPECT_NE(0u, missing.LastError());
+}
+
+}  // namespace

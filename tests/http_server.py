@@ -1,0 +1,238 @@
+#!/usr/bin/env python3
+"""A loopback HTTP server for tests, the demo and the benchmarks: serves the files of a folder
+and misbehaves on request, path by path.
+
+usage: http_server.py [--root DIR] [--port N] [--rule PATH BEHAVIOURS]... [--rules FILE]
+                      [--log FILE] [--port-file FILE] [--timeout SECONDS] [-- COMMAND ARGS...]
+
+  --root DIR        folder served: GET /a/b.dat answers with DIR/a/b.dat, read afresh on every
+                    request (default: the current folder); a missing file is a 404
+  --port N          port on 127.0.0.1 (default 0: a free one)
+  --rule PATH B     behaviours B (one argument, blank-separated tokens) for PATH; a PATH ending
+                    in '*' is a prefix; the first matching rule counts, --rules before --rule
+  --rules FILE      more rules, one "PATH BEHAVIOURS" per line ('#' starts a comment), read
+                    again on every request, so a test can change them between requests
+  --log FILE        one JSON line per request: time, method, path and the request headers
+  --port-file FILE  the port, written once the server listens (for scripts)
+  --timeout S       ends the server (and kills COMMAND) after S seconds; 0: no limit
+  -- COMMAND        runs COMMAND with HTTP_TEST_PORT, HTTP_TEST_ROOT, HTTP_TEST_RULES and
+                    HTTP_TEST_LOG in its environment, stops when it ends and exits with its
+                    code (124 after the timeout); without COMMAND the server runs until
+                    SIGTERM, SIGINT or the timeout
+
+Behaviours:
+  status=N           answer N with a short text body (304: no body)
+  redirect=LOCATION  302 to LOCATION
+  no-last-modified   no Last-Modified header (default: the file's modification time)
+  last-modified=T    Last-Modified of T seconds since 1970
+  no-length          no Content-Length: the body ends when the connection closes
+  length=N           announce Content-Length N whatever the body is
+  delay=MS           wait MS milliseconds before answering
+  pieces=SIZE/MS     send the body SIZE bytes at a time, MS milliseconds apart
+  drop=N             announce the whole body, send only its first N bytes and close
+  stall=N            announce the whole body, send its first N bytes, then send nothing more
+                     until the client goes away (at most 120 s)
+"""
+
+import argparse
+import email.utils
+import http.server
+import json
+import os
+import select
+import signal
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+
+def parse_behaviours(text):
+    out = {}
+    for token in text.split():
+        key, _, value = token.partition("=")
+        out[key] = value
+    return out
+
+
+def read_rules_file(path):
+    rules = []
+    try:
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                line = line.split("#", 1)[0].strip()
+                if line:
+                    pattern, _, behaviours = line.partition(" ")
+                    rules.append((pattern, behaviours))
+    except FileNotFoundError:
+        pass
+    return rules
+
+
+class Config:
+    def __init__(self, args):
+        self.root = os.path.abspath(args.root)
+        self.rules = [(p, b) for p, b in args.rule or []]
+        self.rules_file = args.rules
+        self.log = args.log
+        self.log_lock = threading.Lock()
+
+    def behaviours(self, path):
+        rules = (read_rules_file(self.rules_file) if self.rules_file else []) + self.rules
+        for pattern, behaviours in rules:
+            if pattern == path or (pattern.endswith("*") and path.startswith(pattern[:-1])):
+                return parse_behaviours(behaviours)
+        return {}
+
+    def record(self, handler):
+        if not self.log:
+            return
+        entry = {"time": time.time(), "method": handler.command, "path": handler.path,
+                 "headers": [[k, v] for k, v in handler.headers.items()]}
+        with self.log_lock, open(self.log, "a", encoding="utf-8") as f:
+            f.write(json.dumps(entry) + "\n")
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    server_version = "costupdate-test"
+    config = None  # set before serving
+
+    def log_message(self, format, *args):
+        pass
+
+    def do_HEAD(self):
+        self.answer(send_body=False)
+
+    def do_GET(self):
+        self.answer(send_body=True)
+
+    def answer(self, send_body):
+        config = self.config
+        config.record(self)
+        path = self.path.split("?", 1)[0]
+        b = config.behaviours(path)
+        if "delay" in b:
+            time.sleep(int(b["delay"]) / 1000)
+        if "redirect" in b:
+            self.send_response(302)
+            self.send_header("Location", b["redirect"])
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        status = int(b.get("status", "200"))
+        body, mtime = b"", None
+        if status == 200:
+            file = os.path.normpath(os.path.join(config.root, path.lstrip("/")))
+            if not file.startswith(config.root + os.sep) or not os.path.isfile(file):
+                status = 404
+            else:
+                with open(file, "rb") as f:
+                    body = f.read()
+                mtime = os.path.getmtime(file)
+        if status != 200 and status != 304:
+            body = ("status %d\n" % status).encode()
+        self.send_response(status)
+        if "last-modified" in b:
+            mtime = float(b["last-modified"])
+        if mtime is not None and "no-last-modified" not in b:
+            self.send_header("Last-Modified", email.utils.formatdate(mtime, usegmt=True))
+        if "length" in b:
+            self.send_header("Content-Length", b["length"])
+        elif "no-length" not in b:
+            self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if not send_body:
+            return
+        if "drop" in b:
+            self.wfile.write(body[: int(b["drop"])])
+            self.wfile.flush()
+            self.close_connection = True
+            return
+        if "stall" in b:
+            self.wfile.write(body[: int(b["stall"])])
+            self.wfile.flush()
+            self.wait_for_client_to_leave(120)
+            return
+        if "pieces" in b:
+            size, _, pause = b["pieces"].partition("/")
+            size, pause = max(1, int(size)), int(pause or "0") / 1000
+            for i in range(0, len(body), size):
+                if i:
+                    time.sleep(pause)
+                self.wfile.write(body[i: i + size])
+                self.wfile.flush()
+            return
+        self.wfile.write(body)
+
+    def wait_for_client_to_leave(self, seconds):
+        end = time.time() + seconds
+        while time.time() < end:
+            ready, _, _ = select.select([self.connection], [], [], 0.2)
+            if ready:
+                try:
+                    if not self.connection.recv(4096):
+                        return
+                except OSError:
+                    return
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    request_queue_size = 512  # hundreds of downloads connect at once
+
+    def handle_error(self, request, client_address):
+        pass  # a client that goes away mid-answer is part of the tests
+
+
+def main():
+    argv = sys.argv[1:]
+    command = []
+    if "--" in argv:
+        at = argv.index("--")
+        argv, command = argv[:at], argv[at + 1:]
+    parser = argparse.ArgumentParser(description="Loopback HTTP server for tests.")
+    parser.add_argument("--root", default=".")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--rule", nargs=2, action="append", metavar=("PATH", "BEHAVIOURS"))
+    parser.add_argument("--rules")
+    parser.add_argument("--log")
+    parser.add_argument("--port-file")
+    parser.add_argument("--timeout", type=float, default=0)
+    args = parser.parse_args(argv)
+
+    Handler.config = Config(args)
+    server = Server(("127.0.0.1", args.port), Handler)
+    port = server.server_address[1]
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    if args.port_file:
+        with open(args.port_file + ".part", "w") as f:
+            f.write("%d\n" % port)
+        os.replace(args.port_file + ".part", args.port_file)
+
+    deadline = time.time() + args.timeout if args.timeout > 0 else None
+    code = 0
+    if command:
+        env = dict(os.environ, HTTP_TEST_PORT=str(port), HTTP_TEST_ROOT=Handler.config.root,
+                   HTTP_TEST_RULES=os.path.abspath(args.rules) if args.rules else "",
+                   HTTP_TEST_LOG=os.path.abspath(args.log) if args.log else "")
+        child = subprocess.Popen(command, env=env, start_new_session=True)
+        try:
+            code = child.wait(timeout=None if deadline is None else deadline - time.time())
+        except subprocess.TimeoutExpired:
+            print("http_server.py: %s ran out of time" % command[0], file=sys.stderr)
+            os.killpg(child.pid, signal.SIGKILL)
+            child.wait()
+            code = 124
+    else:
+        stop = threading.Event()
+        signal.signal(signal.SIGTERM, lambda *_: stop.set())
+        signal.signal(signal.SIGINT, lambda *_: stop.set())
+        stop.wait(None if deadline is None else max(0, deadline - time.time()))
+    server.shutdown()
+    server.server_close()
+    return code
+
+
+if __name__ == "__main__":
+    sys.exit(main())
