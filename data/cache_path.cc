@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/sjis.h"
+
 #ifdef _WIN32
 const char kCacheDirName[] = "HDTMP\\";
 #else
@@ -42,12 +44,17 @@ bool IsDotsPart(const std::string& part) {
 
 // Whether the mapped name could name something other than a file inside CacheDir: a
 // parent folder, the root, or a device (a device name ignores the ".costupdate" added to
-// the last part). It is split at every '\' byte, even the trail byte of a double-byte
-// character: that splits more finely than Windows does, so no ".." Windows sees is missed.
+// the last part). Split only at real separators: a 0x5C byte that trails a double-byte
+// character (表, ソ) is part of that character, for Windows as here.
 bool LeavesCacheDir(const std::string& name) {
   if (!name.empty() && name[0] == '\\') return true;
   size_t start = 0;
   for (size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && IsSjisLeadByte(static_cast<unsigned char>(name[i])) &&
+        i + 1 < name.size()) {
+      ++i;
+      continue;
+    }
     if (i == name.size() || name[i] == '\\') {
       std::string part = name.substr(start, i - start);
       if (IsDotsPart(part) || IsDeviceName(part)) return true;

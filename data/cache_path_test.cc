@@ -39,6 +39,13 @@ TEST(CachePath, Table) {
       {"http://h\\.. \\x", nullptr},  // ".." once the trailing blank is dropped
       {"http://h\\.\\x", "h\\.\\x"},
       {"http://h/\x83\x5C.dat", "h_\x83\x5C.dat"},  // a '\' trail byte in ソ
+      // A 0x5C trail byte is no separator: the parts are whole characters.
+      {"http://h/表con.dat", "h_表con.dat"},
+      {"http://h/ソaux", "h_ソaux"},
+      {"http://ソ..\\x", "ソ..\\x"},
+      {"http://h\\ソ\\con", nullptr},
+      {"http://h\\表\\..\\x", nullptr},
+      {"http://h\\x\x83", "h\\x\x83"},  // a lead byte cut off at the end
       {"http://con.example.com/x", nullptr},
       {"http://h\\COM1", nullptr},
       {"http://h\\aux .txt\\y", nullptr},
