@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "data/qupra_binding.h"
 #include "resources/resource.h"
 #include "tests/gui_process_win32.h"
+#include "tests/http_test_server.h"
 #include "tests/test_dirs_win32.h"
 #include "view/item_view.h"
 
@@ -264,6 +266,61 @@ TEST_F(EditorTest, CopyWithoutCandidateAsksForOne) {
   }));
   EXPECT_EQ(std::vector<std::string>{"巡回チェックリストへ追加: 追加するURLを選択してください"},
             boxes_);
+}
+
+// The refresh against the loopback server: each outcome, in one dialog.
+TEST_F(EditorTest, RefreshOutcomes) {
+  TestServer server;
+  ASSERT_TRUE(server.Running()) << "runs inside tests/http_server.py";
+  _putenv_s("COSTUPDATE_SERVER", ("http://127.0.0.1:" + std::to_string(server.Port())).c_str());
+  const std::string path = "/newdownload/BaseURLList.csv";
+  const std::string offer =
+      "新候補,http://127.0.0.1:1/n.dat\r\n別候補,http://127.0.0.1:1/m.dat\r\n";
+  server.Serve(path, offer);
+  const std::string local = dir_ + "BaseUrlList.txt";
+  const long now = long(std::time(nullptr));
+  struct Step {
+    std::string rules;
+    bool remove_local;
+    const char* message;
+    std::vector<std::string> rows;
+  };
+  const std::vector<std::string> old_rows = {"候補一", "候補二"};
+  const std::vector<std::string> new_rows = {"新候補", "別候補"};
+  const Step steps[] = {
+      {"no-last-modified", false, "一覧に更新はありませんでした。", old_rows},
+      {"status=404", false, "一覧の更新情報が取得できませんでした。", old_rows},
+      {"drop=10", false, "一覧の更新情報が取得できませんでした。", old_rows},
+      {"no-last-modified", true, "一覧を更新しました。", new_rows},
+      {"last-modified=" + std::to_string(now - 3600), false, "一覧に更新はありませんでした。",
+       new_rows},
+      {"last-modified=" + std::to_string(now + 3600), false, "一覧を更新しました。", new_rows},
+  };
+  Open();
+  ASSERT_TRUE(Edit([&](Driver& d) {
+    d.Pick(IDC_CANDIDATE_LIST, 0);
+    for (const Step& step : steps) {
+      server.SetRules(path + " " + step.rules + "\n");
+      if (step.remove_local) DeleteFileA(local.c_str());
+      d.ClickAndAnswer(IDC_REFRESH_CANDIDATES, "一覧を更新", IDOK);
+      EXPECT_EQ(step.rows, d.Rows(IDC_CANDIDATE_LIST)) << step.rules;
+    }
+    // The copy button was left enabled; without a selected candidate it asks for one.
+    d.ClickAndAnswer(IDC_COPY_CANDIDATE, "巡回チェックリストへ追加", IDOK);
+    d.Pick(IDC_CANDIDATE_LIST, 1);
+    d.Click(IDC_COPY_CANDIDATE);
+    d.ClickAndAnswer(IDOK, "巡回", IDNO);
+  }));
+  ASSERT_EQ(8u, boxes_.size());
+  for (size_t i = 0; i < 6; ++i)
+    EXPECT_EQ(std::string("一覧を更新: ") + steps[i].message, boxes_[i]) << steps[i].rules;
+  EXPECT_EQ("巡回チェックリストへ追加: 追加するURLを選択してください", boxes_[6]);
+  EXPECT_EQ(offer, ReadFile("BaseUrlList.txt"));
+  EXPECT_NE(std::string::npos,
+            ReadFile("FavoriteList.txt").find("別候補,http://127.0.0.1:1/m.dat"));
+  for (const std::string& request : server.Requests(path))
+    EXPECT_NE(std::string::npos, request.find("KelvadPYPY")) << request;
+  _putenv_s("COSTUPDATE_SERVER", "");
 }
 
 TEST_F(EditorTest, OpensByItselfWithEmptyListAndNoFile) {
