@@ -14,12 +14,14 @@
 #include "data/catalogue.h"
 #include "data/disk.h"
 #include "data/item_store.h"
+#include "net/patrol_core.h"
 
 const char kCliUsage[] =
     "usage: costupdate-cli [--dir D] [--utf8] catalogue\n"
     "       costupdate-cli [--dir D] [--utf8] compare FILE|--line N [--kinds MASK] [--db]\n"
     "       costupdate-cli [--dir D] [--utf8] apply FILE|--line N --all|--new"
-    " [--overwrite-prices] [--kinds MASK]\n";
+    " [--overwrite-prices] [--kinds MASK]\n"
+    "       costupdate-cli [--dir D] [--utf8] patrol\n";
 
 namespace {
 
@@ -100,10 +102,11 @@ std::string ParseOptions(int argc, const char* const* args, Options* o) {
       return "unexpected argument " + a;
     }
   }
-  if (o->command != "catalogue" && o->command != "compare" && o->command != "apply")
+  if (o->command != "catalogue" && o->command != "compare" && o->command != "apply" &&
+      o->command != "patrol")
     return o->command.empty() ? "no command" : "unknown command " + o->command;
-  if (o->command == "catalogue") {
-    if (!o->file.empty() || o->line) return "catalogue takes no file";
+  if (o->command == "catalogue" || o->command == "patrol") {
+    if (!o->file.empty() || o->line) return o->command + " takes no file";
   } else if (o->file.empty() == (o->line == 0)) {
     return o->command + " needs a FILE or --line N";
   }
@@ -203,6 +206,26 @@ void Apply(const Options& o, PriceLibrary* library, ItemStore* store, CliResult*
   }
 }
 
+// The GUI's Patrol, reported line by line; the database is not needed.
+void Patrol(CliResult* result) {
+  CheckList.Load();
+  std::vector<PatrolLine> lines =
+      RunPatrolCore(CheckList, ProgramDir, NewHttpTransport, RealDisk());
+  int written = 0, unchanged = 0, failed = 0;
+  for (const PatrolLine& line : lines) {
+    Appendf(&result->out, "%s\t%s\t%s\n", line.name.c_str(), line.url.c_str(),
+            DescribeOutcome(line).c_str());
+    if (line.outcome == kPatrolWritten)
+      ++written;
+    else if (line.outcome == kPatrolUnchanged)
+      ++unchanged;
+    else
+      ++failed;
+  }
+  Appendf(&result->out, "written %d, unchanged %d, failed %d\n", written, unchanged, failed);
+  if (failed) result->exit_code = 3;
+}
+
 }  // namespace
 
 CliResult RunCli(int argc, const char* const* args, const char* default_dir,
@@ -232,8 +255,10 @@ CliResult RunCli(int argc, const char* const* args, const char* default_dir,
   std::strcpy(StartFile, o.file.c_str());
 
   std::string error;
-  PriceLibrary* library = open_library(ProgramDir, &error);
-  if (!library) {
+  PriceLibrary* library = nullptr;
+  if (o.command == "patrol") {
+    Patrol(&result);
+  } else if (!(library = open_library(ProgramDir, &error))) {
     result.exit_code = 1;
     result.err = "costupdate-cli: " + error + "\n";
   } else {

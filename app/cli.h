@@ -11,7 +11,9 @@
 typedef std::function<PriceLibrary*(const char* program_dir, std::string* error)> LibraryOpener;
 
 struct CliResult {
-  int exit_code;    // 0 done; 1 file not opened or a write not verified; 2 usage error
+  // 0 done; 1 file not opened or a write not verified; 2 usage error; 3 (patrol) some
+  // address not fetched into its cache file
+  int exit_code;
   std::string out;  // standard output, code page 932 unless --utf8
   std::string err;  // standard error, one line
 };

@@ -24,6 +24,7 @@ struct FakeScript {
   bool fail_after_pieces = false;   // a failed read instead of the end
   bool hold_in_open = false;        // Open waits for Release (or Abort)
   int hold_at_read = -1;            // this Read waits for Release (or Abort); -1: none
+  bool deaf_to_abort = false;       // a held call waits for Release only, as under Wine
 };
 
 // What a transport was asked, shared between the test and the task that owns it.
@@ -38,10 +39,10 @@ class FakeRecord {
     std::lock_guard<std::mutex> lock(mutex_);
     return calls_;
   }
-  // Waits (at most 10 s) until call has been made.
-  bool WaitFor(const std::string& call) {
+  // Waits (at most milliseconds) until call has been made.
+  bool WaitFor(const std::string& call, int milliseconds = 10000) {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10), [&] {
+    return changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
       for (const std::string& c : calls_)
         if (c == call) return true;
       return false;
@@ -53,10 +54,10 @@ class FakeRecord {
     released_ = true;
     changed_.notify_all();
   }
-  // Holds the caller until Release or Abort; false after Abort.
-  bool Hold() {
+  // Holds the caller until Release or (unless deaf) Abort; false after Abort.
+  bool Hold(bool deaf_to_abort) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return released_ || aborted_; });
+    changed_.wait(lock, [&] { return released_ || (aborted_ && !deaf_to_abort); });
     return !aborted_;
   }
   void Abort() {
@@ -84,7 +85,7 @@ class FakeTransport : public HttpTransport {
   bool Open(const char* url) override {
     record_->Note(std::string("Open ") + url);
     if (by_url_ && by_url_->count(url)) script_ = by_url_->at(url);
-    if (script_.hold_in_open && !record_->Hold()) return false;
+    if (script_.hold_in_open && !record_->Hold(script_.deaf_to_abort)) return false;
     return script_.open_ok;
   }
   bool GetStatus(uint32_t* code) override {
@@ -107,7 +108,7 @@ class FakeTransport : public HttpTransport {
     *done = 0;
     if (reads_++ == script_.hold_at_read) {
       record_->Note("Read held");
-      if (!record_->Hold()) return false;
+      if (!record_->Hold(script_.deaf_to_abort)) return false;
     }
     if (next_ == script_.pieces.size()) return !script_.fail_after_pieces;
     std::string& piece = script_.pieces[next_];

@@ -9,6 +9,9 @@ enum FileSharing : uint32_t { kShareNone = 0, kShareRead = 1, kShareWrite = 2 };
 enum FileCreation : uint32_t { kOpenExisting, kCreateAlways };
 enum SeekMethod : uint32_t { kSeekBegin, kSeekCurrent, kSeekEnd };
 
+// Creates a folder; true when it exists afterwards.
+bool MakeFolder(const char* path);
+
 class FileHandle {
  public:
   FileHandle();

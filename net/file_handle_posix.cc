@@ -7,6 +7,11 @@
 
 #include "net/file_handle.h"
 
+bool MakeFolder(const char* path) {
+  struct stat st;
+  return mkdir(path, 0777) == 0 || (stat(path, &st) == 0 && S_ISDIR(st.st_mode));
+}
+
 const intptr_t FileHandle::kClosed = -1;
 
 FileHandle::FileHandle() : handle_(kClosed) {}

@@ -3,6 +3,12 @@
 
 #include "net/file_handle.h"
 
+bool MakeFolder(const char* path) {
+  if (CreateDirectoryA(path, nullptr)) return true;
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 const intptr_t FileHandle::kClosed = 0;
 
 FileHandle::FileHandle() : handle_(kClosed) {}

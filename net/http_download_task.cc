@@ -30,6 +30,8 @@ namespace {
 
 const size_t kReadSize = 4096;
 const size_t kUrlSize = 512;
+// How long a destroyed task's worker may take to end after its transport was aborted.
+const int kAbortGraceMs = 2000;
 
 // The task's three manual-reset events; one lock, so that the worker can wait for either
 // of two of them.
@@ -56,13 +58,14 @@ class TaskEvents {
     changed_.wait(lock, [&] { return flags_[kStart] || flags_[kCancel]; });
     return flags_[kCancel] ? kCancel : kStart;
   }
-  // milliseconds < 0: no limit.
-  void WaitFor(Which e, int milliseconds) {
+  // milliseconds < 0: no limit. Whether the event is set.
+  bool WaitFor(Which e, int milliseconds) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (milliseconds < 0)
-      changed_.wait(lock, [&] { return flags_[e]; });
-    else
-      changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return flags_[e]; });
+    if (milliseconds >= 0)
+      return changed_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                               [&] { return flags_[e]; });
+    changed_.wait(lock, [&] { return flags_[e]; });
+    return true;
   }
 
  private:
@@ -71,20 +74,166 @@ class TaskEvents {
   bool flags_[3] = {false, false, false};
 };
 
-class HttpDownloadTask : public DownloadTask {
- public:
-  HttpDownloadTask(const char* url, std::unique_ptr<HttpTransport> transport,
-                   FinishSignal* finished, size_t max_size)
-      : url_(url), transport_(std::move(transport)), finished_(finished), max_size_(max_size) {
-    std::memset(&last_modified_, 0, sizeof last_modified_);
+// What the worker uses. It is shared with the worker, so that a worker that outlives its
+// task (see ~HttpDownloadTask) never touches freed memory.
+struct TaskState {
+  TaskState(const char* url, std::unique_ptr<HttpTransport> transport, FinishSignal* finished,
+            size_t max_size)
+      : url(url), transport(std::move(transport)), finished(finished), max_size(max_size) {
+    std::memset(&last_modified, 0, sizeof last_modified);
   }
 
+  void Work() {
+    for (;;) {
+      if (events.WaitForStartOrCancel() == TaskEvents::kCancel) {
+        Fail(DownloadCancelled);
+        break;
+      }
+      events.Reset(TaskEvents::kStart);
+      bool request, body;
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        request = request_flag;
+        body = body_flag;
+      }
+      if (request && status.load() == DownloadIdle) {
+        status.store(DownloadConnecting);
+        if (!transport->Open(url.c_str()))
+          Fail(events.IsSet(TaskEvents::kCancel) ? DownloadCancelled : DownloadConnectionFailed);
+        else if (CheckResponse())
+          status.store(DownloadAccepted);
+      }
+      if (body && status.load() == DownloadAccepted) ReadBody();
+      int32_t s = status.load();
+      if (s == DownloadFailed || s == DownloadComplete) break;
+    }
+    transport->Close();
+    End(DownloadNoFailure);
+  }
+
+  // Status 200 only; Last-Modified stays all zero when the header is missing.
+  bool CheckResponse() {
+    uint32_t code = 0;
+    if (!transport->GetStatus(&code)) {
+      Fail(DownloadConnectionFailed);
+      return false;
+    }
+    if (code != 200) {
+      http_status = code;
+      Fail(DownloadHttpStatus);
+      return false;
+    }
+    CalendarTime t;
+    std::memset(&t, 0, sizeof t);
+    if (transport->GetLastModified(&t)) last_modified = t;
+    last_modified.milliseconds = 0;
+    has_length = transport->GetContentLength(&length);
+    if (has_length && length > max_size) {
+      Fail(DownloadTooLarge);
+      return false;
+    }
+    return true;
+  }
+
+  void ReadBody() {
+    status.store(DownloadReading);
+    try {
+      std::lock_guard<std::mutex> lock(mutex);
+      std::vector<char>().swap(data);
+      if (has_length) data.reserve(size_t(length));
+    } catch (const std::bad_alloc&) {
+      Fail(DownloadOutOfMemory);
+      return;
+    }
+    char buffer[kReadSize];
+    for (;;) {
+      if (events.IsSet(TaskEvents::kCancel)) {
+        Fail(DownloadCancelled);
+        return;
+      }
+      uint32_t n = 0;
+      if (!transport->Read(buffer, sizeof buffer, &n)) {
+        Fail(events.IsSet(TaskEvents::kCancel) ? DownloadCancelled : DownloadConnectionFailed);
+        return;
+      }
+      if (n == 0) {
+        // A dropped connection ends the body early, just as its true end would.
+        if (has_length && data.size() < length)
+          Fail(DownloadShortBody);
+        else
+          status.store(DownloadComplete);
+        return;
+      }
+      if (n > max_size - data.size()) {
+        Fail(DownloadTooLarge);
+        return;
+      }
+      try {
+        std::lock_guard<std::mutex> lock(mutex);
+        data.insert(data.end(), buffer, buffer + n);
+      } catch (const std::bad_alloc&) {
+        Fail(DownloadOutOfMemory);
+        return;
+      }
+    }
+  }
+
+  void Fail(DownloadFailure why) {
+    failure = why;
+    status.store(DownloadFailed);
+  }
+
+  // The worker's last step, or Start's when there is no worker.
+  void End(DownloadFailure why) {
+    if (why != DownloadNoFailure) Fail(why);
+    {
+      // Raised first, so that whoever saw the finish event also sees the count.
+      std::lock_guard<std::mutex> lock(signal_mutex);
+      if (finished) finished->Raise();
+    }
+    events.Set(TaskEvents::kFinish);
+  }
+
+  // The signal may go with the task's owner; a worker left behind must not raise it.
+  void DropSignal() {
+    std::lock_guard<std::mutex> lock(signal_mutex);
+    finished = nullptr;
+  }
+
+  const std::string url;
+  const std::unique_ptr<HttpTransport> transport;
+  std::mutex signal_mutex;
+  FinishSignal* finished;
+  const size_t max_size;
+  std::mutex mutex;  // the data buffer and the two request flags
+  TaskEvents events;
+  uint32_t http_status = 0;
+  CalendarTime last_modified;
+  bool has_length = false;
+  uint64_t length = 0;
+  bool request_flag = false;
+  bool body_flag = false;
+  std::atomic<int32_t> status{DownloadIdle};
+  DownloadFailure failure = DownloadNoFailure;
+  std::vector<char> data;
+};
+
+class HttpDownloadTask : public DownloadTask {
+ public:
+  explicit HttpDownloadTask(std::shared_ptr<TaskState> state) : state_(std::move(state)) {}
+
   ~HttpDownloadTask() override {
-    events_.Set(TaskEvents::kCancel);
-    if (worker_.joinable()) {
-      // A worker blocked on a stalled connection would never see the cancel event.
-      transport_->Abort();
+    state_->events.Set(TaskEvents::kCancel);
+    if (!worker_.joinable()) return;
+    // A worker blocked on a stalled connection would never see the cancel event.
+    state_->transport->Abort();
+    // Under Wine neither a closed handle nor the receive time limit ends a blocked
+    // WinINet read: a worker still blocked after a while is left to end by itself.
+    if (state_->events.WaitFor(TaskEvents::kFinish, kAbortGraceMs)) {
       worker_.join();
+    } else {
+      state_->DropSignal();
+      worker_.detach();
     }
   }
 
@@ -98,184 +247,64 @@ class HttpDownloadTask : public DownloadTask {
     if (!started_) {
       started_ = true;
       try {
-        worker_ = std::thread(&HttpDownloadTask::Work, this);
+        std::shared_ptr<TaskState> state = state_;
+        worker_ = std::thread([state] { state->Work(); });
       } catch (const std::system_error&) {
         // Without a worker the task would stay idle and its poller would wait forever.
-        End(DownloadOutOfMemory);
+        state_->End(DownloadOutOfMemory);
         return 1;
       }
     }
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      request_flag_ = true;
-      body_flag_ = true;
+      std::lock_guard<std::mutex> lock(state_->mutex);
+      state_->request_flag = true;
+      state_->body_flag = true;
     }
-    events_.Set(TaskEvents::kStart);
+    state_->events.Set(TaskEvents::kStart);
     return 1;
   }
 
   DownloadStatus Wait(int milliseconds) override {
-    events_.WaitFor(TaskEvents::kFinish, milliseconds);
-    return DownloadStatus(status_.load());
+    state_->events.WaitFor(TaskEvents::kFinish, milliseconds);
+    return DownloadStatus(state_->status.load());
   }
 
   int GetLastModified(CalendarTime* out) override {
-    std::memcpy(out, &last_modified_, sizeof *out);
+    std::memcpy(out, &state_->last_modified, sizeof *out);
     return 0;
   }
 
   int GetData(const char** out) override {
-    if (data_.empty()) return 0;
-    *out = data_.data();
-    return int(data_.size());
+    if (state_->data.empty()) return 0;
+    *out = state_->data.data();
+    return int(state_->data.size());
   }
 
   int GetSourceUrl(char* out) override {
     // A cut address would name another cache file.
-    if (url_.empty() || url_.size() >= kUrlSize) {
+    const std::string& url = state_->url;
+    if (url.empty() || url.size() >= kUrlSize) {
       out[0] = '\0';
       return 0;
     }
-    std::memcpy(out, url_.c_str(), url_.size() + 1);
+    std::memcpy(out, url.c_str(), url.size() + 1);
     return 1;
   }
 
   DownloadFailure GetFailure(uint32_t* http_status) override {
     *http_status = 0;
     // The reason is written before the status turns DownloadFailed.
-    if (status_.load() != DownloadFailed) return DownloadNoFailure;
-    if (failure_ == DownloadHttpStatus) *http_status = http_status_;
-    return failure_;
+    if (state_->status.load() != DownloadFailed) return DownloadNoFailure;
+    if (state_->failure == DownloadHttpStatus) *http_status = state_->http_status;
+    return state_->failure;
   }
 
  private:
-  void Work() {
-    for (;;) {
-      if (events_.WaitForStartOrCancel() == TaskEvents::kCancel) {
-        Fail(DownloadCancelled);
-        break;
-      }
-      events_.Reset(TaskEvents::kStart);
-      bool request, body;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        request = request_flag_;
-        body = body_flag_;
-      }
-      if (request && status_.load() == DownloadIdle) {
-        status_.store(DownloadConnecting);
-        if (!transport_->Open(url_.c_str()))
-          Fail(DownloadConnectionFailed);
-        else if (CheckResponse())
-          status_.store(DownloadAccepted);
-      }
-      if (body && status_.load() == DownloadAccepted) ReadBody();
-      int32_t s = status_.load();
-      if (s == DownloadFailed || s == DownloadComplete) break;
-    }
-    transport_->Close();
-    End(DownloadNoFailure);
-  }
-
-  // Status 200 only; Last-Modified stays all zero when the header is missing.
-  bool CheckResponse() {
-    uint32_t code = 0;
-    if (!transport_->GetStatus(&code)) {
-      Fail(DownloadConnectionFailed);
-      return false;
-    }
-    if (code != 200) {
-      http_status_ = code;
-      Fail(DownloadHttpStatus);
-      return false;
-    }
-    CalendarTime t;
-    std::memset(&t, 0, sizeof t);
-    if (transport_->GetLastModified(&t)) last_modified_ = t;
-    last_modified_.milliseconds = 0;
-    has_length_ = transport_->GetContentLength(&length_);
-    if (has_length_ && length_ > max_size_) {
-      Fail(DownloadTooLarge);
-      return false;
-    }
-    return true;
-  }
-
-  void ReadBody() {
-    status_.store(DownloadReading);
-    try {
-      std::lock_guard<std::mutex> lock(mutex_);
-      std::vector<char>().swap(data_);
-      if (has_length_) data_.reserve(size_t(length_));
-    } catch (const std::bad_alloc&) {
-      Fail(DownloadOutOfMemory);
-      return;
-    }
-    char buffer[kReadSize];
-    for (;;) {
-      if (events_.IsSet(TaskEvents::kCancel)) {
-        Fail(DownloadCancelled);
-        return;
-      }
-      uint32_t n = 0;
-      if (!transport_->Read(buffer, sizeof buffer, &n)) {
-        Fail(events_.IsSet(TaskEvents::kCancel) ? DownloadCancelled : DownloadConnectionFailed);
-        return;
-      }
-      if (n == 0) {
-        // A dropped connection ends the body early, just as its true end would.
-        if (has_length_ && data_.size() < length_)
-          Fail(DownloadShortBody);
-        else
-          status_.store(DownloadComplete);
-        return;
-      }
-      if (n > max_size_ - data_.size()) {
-        Fail(DownloadTooLarge);
-        return;
-      }
-      try {
-        std::lock_guard<std::mutex> lock(mutex_);
-        data_.insert(data_.end(), buffer, buffer + n);
-      } catch (const std::bad_alloc&) {
-        Fail(DownloadOutOfMemory);
-        return;
-      }
-    }
-  }
-
-  void Fail(DownloadFailure why) {
-    failure_ = why;
-    status_.store(DownloadFailed);
-  }
-
-  // The worker's last step, or Start's when there is no worker.
-  void End(DownloadFailure why) {
-    if (why != DownloadNoFailure) Fail(why);
-    // Raised first, so that whoever saw the finish event also sees the count.
-    if (finished_) finished_->Raise();
-    events_.Set(TaskEvents::kFinish);
-  }
-
-  const std::string url_;
-  std::unique_ptr<HttpTransport> transport_;
-  FinishSignal* const finished_;
-  const size_t max_size_;
+  std::shared_ptr<TaskState> state_;
   std::thread worker_;
   bool started_ = false;
-  std::mutex mutex_;  // the data buffer and the two request flags
-  TaskEvents events_;
   void* owner_window_ = nullptr;
   int owner_number_ = 0;
-  uint32_t http_status_ = 0;
-  CalendarTime last_modified_;
-  bool has_length_ = false;
-  uint64_t length_ = 0;
-  bool request_flag_ = false;
-  bool body_flag_ = false;
-  std::atomic<int32_t> status_{DownloadIdle};
-  DownloadFailure failure_ = DownloadNoFailure;
-  std::vector<char> data_;
 };
 
 }  // namespace
@@ -285,7 +314,8 @@ DownloadTask* CreateDownloadTask(const char* url, const TransportFactory& transp
   try {
     std::unique_ptr<HttpTransport> transport = transports();
     if (!transport) return nullptr;
-    return new HttpDownloadTask(url, std::move(transport), finished, max_size);
+    return new HttpDownloadTask(
+        std::make_shared<TaskState>(url, std::move(transport), finished, max_size));
   } catch (const std::bad_alloc&) {
     return nullptr;
   }

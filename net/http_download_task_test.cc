@@ -236,6 +236,23 @@ TEST(HttpDownloadTask, DestroyEndsAStalledDownload) {
   EXPECT_TRUE(record->Calls().empty());
 }
 
+// A transport that an abort cannot stop (WinINet under Wine): destroying the task returns
+// all the same, and the worker it leaves behind ends later without touching the task's
+// owner (ASan sees any use of the freed signal).
+TEST(HttpDownloadTask, DestroyLeavesADeafWorkerBehind) {
+  FakeScript script = Script({"ab", "cd"});
+  script.hold_at_read = 1;
+  script.deaf_to_abort = true;
+  auto task = std::make_unique<Task>(script);
+  std::shared_ptr<FakeRecord> record = task->record;
+  task->task->Start();
+  ASSERT_TRUE(record->WaitFor("Read held"));
+  task.reset();
+  EXPECT_FALSE(record->WaitFor("Close", 0));
+  record->Release();
+  EXPECT_TRUE(record->WaitFor("Close", 10000));
+}
+
 TEST(HttpDownloadTask, SourceUrl) {
   const std::string longest(511, 'u'), too_long(512, 'u');
   struct {

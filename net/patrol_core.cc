@@ -93,6 +93,9 @@ std::string DescribeOutcome(const PatrolLine& line) {
 std::vector<PatrolLine> RunPatrolCore(const UrlList& list, const char* program_dir,
                                       const TransportFactory& transports, Disk* disk) {
   std::vector<PatrolLine> lines(size_t(list.GetCount()));
+  // Made at start-up, but a Patrol from the command line, or after the folder was
+  // removed, would otherwise fail every write.
+  MakeFolder((std::string(program_dir) + kCacheDirName).c_str());
   FinishSignal finished;
   std::vector<RunningTask> tasks;
   for (size_t i = 0; i < lines.size(); ++i) {

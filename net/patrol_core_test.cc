@@ -146,7 +146,9 @@ TEST_F(PatrolTest, RewritesExactlyTheFilesThatDiffer) {
     EXPECT_EQ(c.outcome, DescribeOutcome(lines[i]));
     EXPECT_EQ(c.after, Read(CacheFile(c.url)));
     if (c.cached && lines[i].outcome != kPatrolWritten) {
-      EXPECT_EQ(old_time, fs::last_write_time(CacheFile(c.url)));
+      // Wine keeps file times in whole seconds; a rewrite would show today.
+      auto moved = fs::last_write_time(CacheFile(c.url)) - old_time;
+      EXPECT_LT(std::chrono::abs(moved), std::chrono::seconds(2));
     }
   }
   EXPECT_EQ(std::size(cases), network_.TransportsMade());
@@ -154,8 +156,10 @@ TEST_F(PatrolTest, RewritesExactlyTheFilesThatDiffer) {
   EXPECT_EQ(std::size(cases) - 1, CacheFolder().size());
 }
 
-// The same address twice: both download; the second to end finds the file equal.
+// The same address twice: both download; the second to end finds the file equal. The
+// cache folder is made when it is missing.
 TEST_F(PatrolTest, SameAddressTwiceWritesOnce) {
+  fs::remove_all(dir_ / kCacheDirName);
   class CheckList list;
   list.Add("a", "http://h/twice.dat");
   list.Add("b", "http://h/twice.dat");

@@ -23,6 +23,7 @@ class WinInetTransport : public HttpTransport {
       if (!session_) {
         session_ = InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
         if (!session_) return false;
+        // Requests take the session's limit (Wine 8 ignores it).
         DWORD timeout = kReceiveTimeoutMs;
         InternetSetOptionA(session_, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
       }
@@ -80,7 +81,8 @@ class WinInetTransport : public HttpTransport {
     return ok && !aborted_;
   }
 
-  // Closing a handle is WinINet's way to end a blocking call on it from another thread.
+  // Closing a handle is WinINet's way to end a blocking call on it from another thread
+  // (Wine 8 lets the call go on).
   void Abort() override {
     std::lock_guard<std::mutex> lock(mutex_);
     aborted_ = true;

@@ -13,6 +13,7 @@ usage: http_server.py [--root DIR] [--port N] [--rule PATH BEHAVIOURS]... [--rul
   --rules FILE      more rules, one "PATH BEHAVIOURS" per line ('#' starts a comment), read
                     again on every request, so a test can change them between requests
   --log FILE        one JSON line per request: time, method, path and the request headers
+                    (emptied at the start)
   --port-file FILE  the port, written once the server listens (for scripts)
   --timeout S       ends the server (and kills COMMAND) after S seconds; 0: no limit
   -- COMMAND        runs COMMAND with HTTP_TEST_PORT, HTTP_TEST_ROOT, HTTP_TEST_RULES and
@@ -77,6 +78,8 @@ class Config:
         self.rules_file = args.rules
         self.log = args.log
         self.log_lock = threading.Lock()
+        if self.log:
+            open(self.log, "w").close()  # this run's requests only
 
     def behaviours(self, path):
         rules = (read_rules_file(self.rules_file) if self.rules_file else []) + self.rules
