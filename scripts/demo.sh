@@ -1,6 +1,8 @@
 #!/bin/bash
 # Builds the Windows program, lays out a demo ProgramDir and runs the program on it under
-# Wine. Without a DISPLAY it runs on its own Xvfb, saves a screenshot and closes.
+# Wine, with the check list's update files served on 127.0.0.1:8642 so that 更新 fetches
+# them. Without a DISPLAY it runs on its own Xvfb, saves screenshots, runs a Patrol and
+# closes.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -22,6 +24,24 @@ to_cp932 "$data/FavoriteList.txt" "$demo/FavoriteList.txt"
 to_cp932 "$data/sample.costupdate" "$demo/sample.costupdate"
 # The first check-list address already has a cache file, as after a Patrol.
 cp "$demo/sample.costupdate" "$demo/HDTMP/127.0.0.18642_costupdate_monthly.dat.costupdate"
+# The maker's server, on loopback: the monthly file as cached, the quarterly one new.
+www="$root/build/windows/demo-www"
+rm -rf "$www" && mkdir -p "$www/costupdate"
+cp "$demo/sample.costupdate" "$www/costupdate/monthly.dat"
+to_cp932 "$data/quarterly.costupdate" "$www/costupdate/quarterly.dat"
+python3 "$root/tests/http_server.py" --root "$www" --port 8642 --port-file "$www/.port" &
+server=$!
+xvfb=
+cleanup() {
+  kill "$server" 2>/dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 100); do
+  [ -f "$www/.port" ] && break
+  kill -0 "$server" 2>/dev/null || { echo "demo: cannot serve on 127.0.0.1:8642 (in use?)"; exit 1; }
+  sleep 0.1
+done
 
 # Windows programs get Windows paths.
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
@@ -42,8 +62,10 @@ echo "demo: ProgramDir is $demo"
 "$run" "$demo/costupdate-cli.exe" --utf8 catalogue
 "$run" "$demo/costupdate-cli.exe" --utf8 compare "$wdemo\\sample.costupdate" | tail -1
 
+echo "demo: update files served from http://127.0.0.1:8642/costupdate/: press 更新 to fetch them"
 if [ -n "${DISPLAY:-}" ]; then
-  exec "$run" "$demo/CostUpdate.exe" "$wdemo\\sample.costupdate"
+  "$run" "$demo/CostUpdate.exe" "$wdemo\\sample.costupdate"
+  exit 0
 fi
 
 # Wine's desktop process keeps the display it started with: let earlier Wine processes of
@@ -56,7 +78,6 @@ done
 Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=":$display_num"
-trap 'kill $xvfb 2>/dev/null || true' EXIT
 sleep 1
 "$run" "$demo/CostUpdate.exe" "$wdemo\\sample.costupdate" &
 app=$!
@@ -75,6 +96,17 @@ probe press CUMainWndClass 1000 20002
 probe press CUMainWndClass 1000 20000
 sleep 1
 import -window root "$root/build/windows/demo-item-names.png"
+# 更新 (1563): the Patrol fetches both addresses; the quarterly file is new in the cache.
+probe command CUMainWndClass 1000 1563
+quarterly="$demo/HDTMP/127.0.0.18642_costupdate_quarterly.dat.costupdate"
+for _ in $(seq 300); do [ -f "$quarterly" ] && break; sleep 0.2; done
+if [ ! -f "$quarterly" ]; then
+  "$run" "$bin/window_probe.exe" close CUMainWndClass 1000 || true
+  echo "demo: the Patrol did not fetch the quarterly file"
+  exit 1
+fi
+echo "demo: after the Patrol"
+"$run" "$demo/costupdate-cli.exe" --utf8 catalogue
 "$run" "$bin/window_probe.exe" close CUMainWndClass 1000
 wait "$app" || true
 WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}" timeout 30 wineserver -w || true
