@@ -12,9 +12,14 @@ const int kMaxLineBytes = 251;
 // Size of the line and field buffers of ReadLine and GetField.
 const int kLineBufferSize = 256;
 
+// The file is read in pieces of this many bytes.
+const size_t kLoadChunkBytes = size_t(1) << 20;
+
 // 0: read; *items gets a malloc'ed array (at least one zero record after the last item)
 // and *count its records. 1: cannot be opened (or not held in memory); outputs untouched.
-int LoadUpdateFile(PriceLibrary* library, const char* path, PriceItem** items, int* count);
+// chunk_bytes changes only how the file is read, never what it gives.
+int LoadUpdateFile(PriceLibrary* library, const char* path, PriceItem** items, int* count,
+                   size_t chunk_bytes = kLoadChunkBytes);
 
 // LoadUpdateFile on text already in memory, which ends at its first NUL. Same results;
 // 1 only when memory runs out.
