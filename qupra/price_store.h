@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "data/price_item.h"
+#include "qupra/group_cache.h"
 
 struct sqlite3;
 
@@ -34,8 +36,19 @@ bool IsValidNameEntry(const NameEntry& entry);
 
 // Every operation of a store that is not open, or whose file is unreadable or corrupt, gives
 // an empty result or false and changes nothing.
+//
+// The records of each group are kept in memory once read, with an index by code, so that a
+// look-up costs no file lock. The cache follows the store's own writes at once. Writes by
+// other connections (other processes, or other stores in this one) are noticed through the
+// file's data version: GetItem asks for it when kRecheckMs have passed since it last did,
+// ReadGroup and every write ask each time. A change drops every cached group; each group is
+// read in one read transaction, so it is never part old, part new. No lock or transaction is
+// held between calls. Not safe for use by several threads at once.
 class PriceStore {
  public:
+  // How long a look-up trusts the cache before it asks the file again.
+  static const uint64_t kRecheckMs = 50;
+
   PriceStore();
   ~PriceStore();
   PriceStore(const PriceStore&) = delete;
@@ -71,11 +84,34 @@ class PriceStore {
   // Every entry of the five tables, table by table in key order.
   bool ReadAllNames(std::vector<NameEntry>* out);
 
+  // Bytes of records and indexes held in memory.
+  size_t CachedBytes() const;
+  // The clock that decides when the cache is checked again; tests stop and move it.
+  void SetClockForTesting(uint64_t (*clock)()) { clock_ = clock; }
+
  private:
   bool CreateSchema();
   bool PutItem(const PriceItem& item);
   bool PutName(const NameEntry& entry);
   bool GetName(NameTable table, Code code, unsigned number, char* out);
 
+  // Reads the file's data version (inside a transaction when one is open); a change since
+  // the last reading drops the cache. False when the file cannot be read.
+  bool CheckDataVersion();
+  // Checks the data version when force is set or kRecheckMs have passed; false when the
+  // cache cannot be trusted (the file could not be read).
+  bool Revalidate(bool force);
+  // The cached group, read from the file when missing; null when it cannot be read or held.
+  const GroupCache::Entry* Group(unsigned group);
+  // Reads the group into the cache within a read transaction.
+  void LoadGroup(unsigned group);
+  // The first record of code straight from the file, for a group too large to hold.
+  bool QueryItem(Code code, PriceItem* out);
+
   sqlite3* db_;
+  uint64_t (*clock_)();
+  GroupCache cache_;
+  int64_t data_version_ = -1;
+  bool checked_ = false;  // the cache matches data_version_, as read at checked_at_
+  uint64_t checked_at_ = 0;
 };

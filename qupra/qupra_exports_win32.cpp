@@ -13,6 +13,16 @@ namespace {
 
 // Opened by InitDatabase; until then every call gives an empty result.
 PriceStore g_store;
+// The store's cache is not thread-safe, while callers of a DLL may use several threads.
+SRWLOCK g_lock = SRWLOCK_INIT;
+
+class StoreLock {
+ public:
+  StoreLock() { AcquireSRWLockExclusive(&g_lock); }
+  ~StoreLock() { ReleaseSRWLockExclusive(&g_lock); }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+};
 
 bool IsSixteenBit(int value) { return value >= 0 && value <= 0xFFFF; }
 
@@ -21,13 +31,18 @@ bool IsSixteenBit(int value) { return value >= 0 && value <= 0xFFFF; }
 // Named apart from the portable functions they wrap; qupra.def exports them by ordinal only.
 extern "C" {
 
-int ExportInitDatabase(const char* program_dir) { return g_store.Open(program_dir) ? 1 : 0; }
+int ExportInitDatabase(const char* program_dir) {
+  StoreLock lock;
+  return g_store.Open(program_dir) ? 1 : 0;
+}
 
 int ExportGetItem(uint32_t code_low, uint32_t code_high, PriceItem* out) {
+  StoreLock lock;
   return g_store.GetItem(CodeFromHalves(code_low, code_high), out) ? 1 : 0;
 }
 
 int ExportGetLevelName(uint32_t code_low, uint32_t code_high, int level, char* out) {
+  StoreLock lock;
   return g_store.GetLevelName(CodeFromHalves(code_low, code_high), level, out) ? 1 : 0;
 }
 
@@ -35,6 +50,7 @@ void ExportReadGroup(uint32_t code_low, uint32_t code_high, int, void** block, i
   if (block) *block = nullptr;
   if (count) *count = 0;
   std::vector<PriceItem> items;
+  StoreLock lock;
   if (!block || !count || !g_store.ReadGroup(CodeFromHalves(code_low, code_high), &items) ||
       items.empty() || items.size() > 0x7FFFFFFF / sizeof(PriceItem))
     return;
@@ -55,6 +71,7 @@ void ExportReadGroup(uint32_t code_low, uint32_t code_high, int, void** block, i
 void ExportWriteGroup(uint32_t code_low, uint32_t code_high, int, void* block, int count) {
   Code code = CodeFromHalves(code_low, code_high);
   if (count < 0) return;
+  StoreLock lock;
   if (count == 0) {
     g_store.WriteGroup(code, nullptr, 0);
     return;
@@ -81,6 +98,7 @@ int ExportGetSupplierName(int supplier_code, char* out) {
     if (out) out[0] = '\0';
     return 0;
   }
+  StoreLock lock;
   return g_store.GetSupplierName(unsigned(supplier_code), out) ? 1 : 0;
 }
 
@@ -89,6 +107,7 @@ int ExportGetUnitName(int unit_code, char* out) {
     if (out) out[0] = '\0';
     return 0;
   }
+  StoreLock lock;
   return g_store.GetUnitName(unsigned(unit_code), out) ? 1 : 0;
 }
 
