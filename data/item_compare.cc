@@ -18,7 +18,11 @@ struct FieldText {
 };
 
 bool TextsDiffer(const char* a, const char* b, size_t size) {
-  return CompareTextNoCase(FieldText(a, size).text, FieldText(b, size).text) != 0;
+  FieldText x(a, size), y(b, size);
+  // Equal bytes are equal without regard to case too; the case-insensitive comparison (a
+  // conversion to UTF-16 and back under Windows) is left for the few texts that differ.
+  if (strcmp(x.text, y.text) == 0) return false;
+  return CompareTextNoCase(x.text, y.text) != 0;
 }
 
 ItemState ChangeBits(const PriceItem& item, const PriceItem& stored) {

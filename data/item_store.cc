@@ -6,6 +6,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
+
+#include "data/code_index.h"
 
 namespace {
 
@@ -87,13 +91,47 @@ bool GroupHolds(PriceLibrary* library, Code code, RecordBlock block, size_t n) {
   return same;
 }
 
-// One read-modify-write of the group of items[first], covering every eligible item of
-// that group from first on. The states change only when the group was written and read
-// back as written; false otherwise.
+// The eligible items of one group, in array order: either a list of their positions, or
+// (when there was no memory for lists) every eligible item of the group from first on.
+struct GroupItems {
+  const int* list;
+  size_t size;
+  int first;
+};
+
+// Calls visit(j) for each item of the group, in array order.
+template <typename Visit>
+void ForEachItem(const GroupItems& g, const PriceItem* items, int count, const ItemState* states,
+                 uint16_t kind_filter, Visit visit) {
+  if (g.list) {
+    for (size_t i = 0; i < g.size; i++) visit(g.list[i]);
+    return;
+  }
+  unsigned group = CodeGroup(items[g.first].code);
+  for (int j = g.first; j < count; j++)
+    if (IsEligible(states[j], kind_filter) && CodeGroup(items[j].code) == group) visit(j);
+}
+
+// Where a record with code lies among the n records: the first with an equal code, as a
+// scan from the front finds it, or n when there is none. The index answers in constant
+// time; without one (no memory for it) the records are scanned.
+size_t FindRecord(const PriceItem* records, size_t n, Code code, const CodeIndex& index,
+                  bool indexed) {
+  if (indexed) {
+    size_t k = index.Find(records, code);
+    return k == CodeIndex::kNone ? n : k;
+  }
+  size_t k = 0;
+  while (k < n && records[k].code != code) k++;
+  return k;
+}
+
+// One read-modify-write of a group, covering its eligible items. The states change only
+// when the group was written and read back as written; false otherwise.
 bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemState* states,
-                uint16_t kind_filter, int overwrite_prices, int first, uint8_t* written) {
-  Code code = items[first].code;
-  unsigned group = CodeGroup(code);
+                uint16_t kind_filter, int overwrite_prices, const GroupItems& group_items,
+                uint8_t* written) {
+  Code code = items[group_items.first].code;
   RecordBlock block = nullptr;
   int read = 0;
   library->ReadGroup(code, &block, &read);
@@ -111,10 +149,11 @@ bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemSt
 
   PriceItem* records = library->LockBlock(block);
   bool ok = records != nullptr;
-  for (int j = first; j < count && ok; j++) {
-    if (!IsEligible(states[j], kind_filter) || CodeGroup(items[j].code) != group) continue;
-    size_t k = 0;
-    while (k < n && records[k].code != items[j].code) k++;
+  CodeIndex index;
+  bool indexed = ok && index.Build(records, n, group_items.size);
+  ForEachItem(group_items, items, count, states, kind_filter, [&](int j) {
+    if (!ok) return;
+    size_t k = FindRecord(records, n, items[j].code, index, indexed);
     uint32_t execution_price = records[k].execution_price;
     uint32_t estimate_price = records[k].estimate_price;
     records[k] = items[j];
@@ -128,9 +167,10 @@ bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemSt
         states[j] |= kWrittenWhole;
       }
     }
-    if (k < n) continue;
+    if (k < n) return;
     n++;
-    if (n + 1 < capacity) continue;
+    if (indexed) indexed = index.Add(records, k);
+    if (n + 1 < capacity) return;
     capacity = n + kGroupSlack;
     library->UnlockBlock(block);
     records = nullptr;
@@ -140,7 +180,7 @@ bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemSt
       records = library->LockBlock(block);
     }
     ok = records != nullptr;
-  }
+  });
   if (records) library->UnlockBlock(block);
   if (ok) {
     library->WriteGroup(code, block, int(n));
@@ -148,13 +188,46 @@ bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemSt
   }
   library->FreeBlock(block);
 
-  for (int j = first; j < count; j++) {
-    if (!IsEligible(states[j], kind_filter) || CodeGroup(items[j].code) != group) continue;
+  ForEachItem(group_items, items, count, states, kind_filter, [&](int j) {
     states[j] =
         ok ? WrittenState(states[j], overwrite_prices) : ItemState(states[j] & ~kWrittenWhole);
     if (ok && written) written[j] = 1;
-  }
+  });
   return ok;
+}
+
+// The eligible items by group: the groups in the order of their first eligible item, each
+// group's items in array order, sorted by counting.
+struct ItemsByGroup {
+  std::vector<int> order;   // positions of the items, group after group
+  std::vector<size_t> end;  // where each group's items end in order
+};
+
+// Throws std::bad_alloc when memory runs out.
+void SortByGroup(const PriceItem* items, int count, const ItemState* states, uint16_t kind_filter,
+                 ItemsByGroup* out) {
+  std::vector<int> place(kGroups, 0);  // first each group's size, then its next place
+  std::vector<unsigned> groups;
+  size_t eligible = 0;
+  for (int i = 0; i < count; i++) {
+    if (!IsEligible(states[i], kind_filter) || CodeCategory(items[i].code) == 0) continue;
+    unsigned g = CodeGroup(items[i].code);
+    if (place[g]++ == 0) groups.push_back(g);
+    eligible++;
+  }
+  out->end.resize(groups.size());
+  int at = 0;
+  for (size_t k = 0; k < groups.size(); k++) {
+    int size = place[groups[k]];
+    place[groups[k]] = at;
+    at += size;
+    out->end[k] = size_t(at);
+  }
+  out->order.resize(eligible);
+  for (int i = 0; i < count; i++) {
+    if (!IsEligible(states[i], kind_filter) || CodeCategory(items[i].code) == 0) continue;
+    out->order[size_t(place[CodeGroup(items[i].code)]++)] = i;
+  }
 }
 
 }  // namespace
@@ -172,17 +245,37 @@ int ApplySelectedItems(PriceLibrary* library, PriceItem* items, int count, ItemS
                        uint8_t* written) {
   if (failed_groups) *failed_groups = 0;
   if (written && count > 0) memset(written, 0, size_t(count));
-  // A group that failed once is left alone for the rest of the call; its items would
-  // otherwise each start another attempt.
-  std::bitset<kGroups> failed;
+  // Each group is read and written once: a second pass in the same call (for an item whose
+  // price difference keeps it eligible) would write the very records the first one wrote.
+  // A group that failed is not tried again either.
+  auto apply = [&](const GroupItems& group) {
+    if (!ApplyGroup(library, items, count, states, kind_filter, overwrite_prices, group, written) &&
+        failed_groups)
+      ++*failed_groups;
+  };
+  ItemsByGroup by_group;
+  bool sorted = true;
+  try {
+    SortByGroup(items, count, states, kind_filter, &by_group);
+  } catch (const std::bad_alloc&) {
+    sorted = false;
+  }
+  if (sorted) {
+    size_t begin = 0;
+    for (size_t end : by_group.end) {
+      apply(GroupItems{&by_group.order[begin], end - begin, by_group.order[begin]});
+      begin = end;
+    }
+    return 0;
+  }
+  // Without memory for the lists, each group's items are found by scanning from its first.
+  std::bitset<kGroups> done;
   for (int i = 0; i < count; i++) {
     if (!IsEligible(states[i], kind_filter) || CodeCategory(items[i].code) == 0) continue;
     unsigned group = CodeGroup(items[i].code);
-    if (failed[group]) continue;
-    if (!ApplyGroup(library, items, count, states, kind_filter, overwrite_prices, i, written)) {
-      failed[group] = true;
-      if (failed_groups) ++*failed_groups;
-    }
+    if (done[group]) continue;
+    done[group] = true;
+    apply(GroupItems{nullptr, 0, i});
   }
   return 0;
 }

@@ -15,10 +15,11 @@ struct ItemStore {
 // Frees both arrays and empties the store.
 void ReleaseItems(ItemStore* store);
 
-// Writes the selected, eligible items group by group. Each group is read back after
-// its write; when it does not hold what was written, its items keep their states and
-// *failed_groups (when given) counts it. written (when given, count entries) gets 1 for
-// every item whose record is now in the database. Returns 0.
+// Writes the selected, eligible items group by group, each group read and written once
+// per call (an item left pending by a price difference is written again by a later call).
+// Each group is read back after its write; when it does not hold what was written, its items keep
+// their states and *failed_groups (when given) counts it. written (when given, count entries) gets
+// 1 for every item whose record is now in the database. Returns 0.
 int ApplySelectedItems(PriceLibrary* library, PriceItem* items, int count, ItemState* states,
                        uint16_t kind_filter, int overwrite_prices, int* failed_groups = nullptr,
                        uint8_t* written = nullptr);

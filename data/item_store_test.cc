@@ -189,18 +189,28 @@ TEST_F(ApplyTest, WithOverwriteThePricesAreWrittenToo) {
             states[0]);
 }
 
-TEST_F(ApplyTest, PendingPriceChangeStartsAnotherPassWhenReached) {
+TEST_F(ApplyTest, PendingPriceChangeIsWrittenOncePerApply) {
   const Code a = MakeCode(3, 1, 1, 1, 1), b = MakeCode(3, 1, 1, 1, 2);
   db.Put(Item(a, "old", 1, 1));
   db.Put(Item(b, "old", 1, 1));
   Add(Item(a, "new", 1, 1), StateSelected | ChangeMaterialName);
   Add(Item(b, "new", 2, 1), StateSelected | ChangeMaterialName | ChangeExecutionPrice);
   EXPECT_EQ(0, Apply(0));
-  // The first pass covers both; b stays eligible and is written again in a pass of its own.
-  EXPECT_EQ(2, db.write_group_calls);
+  // One pass covers both; b stays eligible, but a second pass in the same call would only
+  // write what the first one wrote.
+  EXPECT_EQ(1, db.write_group_calls);
   EXPECT_EQ(StateSelected | StateApplied | ChangeMaterialName, states[0]);
   EXPECT_EQ(StateSelected | ChangeExecutionPrice, states[1]);
   EXPECT_EQ(1u, db.Find(b)->execution_price);
+  EXPECT_STREQ("new", db.Find(b)->material_name);
+
+  // The next apply writes it again, the database price still kept.
+  db.Put(Item(b, "changed meanwhile", 3, 1));
+  EXPECT_EQ(0, Apply(0));
+  EXPECT_EQ(2, db.write_group_calls);
+  EXPECT_EQ(StateSelected | ChangeExecutionPrice, states[1]);
+  EXPECT_STREQ("new", db.Find(b)->material_name);
+  EXPECT_EQ(3u, db.Find(b)->execution_price);
 
   // Once the filter hides its price bit, the pending item is left alone.
   EXPECT_EQ(0, Apply(0, ChangeMaterialName | ChangeEstimatePrice));
