@@ -198,32 +198,6 @@ TEST_F(PatrolTest, FailuresOfTheCacheSide) {
   EXPECT_EQ(2u, network_.TransportsMade());
 }
 
-TEST(DescribeOutcome, Texts) {
-  struct {
-    PatrolOutcome outcome;
-    DownloadFailure failure;
-    uint32_t status;
-    const char* text;
-  } cases[] = {
-      {kPatrolWritten, DownloadNoFailure, 0, "written"},
-      {kPatrolUnchanged, DownloadNoFailure, 0, "unchanged"},
-      {kPatrolDownloadFailed, DownloadConnectionFailed, 0, "failed: connection"},
-      {kPatrolDownloadFailed, DownloadHttpStatus, 304, "failed: HTTP status 304"},
-      {kPatrolDownloadFailed, DownloadShortBody, 0, "failed: short body"},
-      {kPatrolDownloadFailed, DownloadTooLarge, 0, "failed: too large"},
-      {kPatrolDownloadFailed, DownloadOutOfMemory, 0, "failed: out of memory"},
-      {kPatrolNoCacheName, DownloadNoFailure, 0, "failed: no cache file name"},
-      {kPatrolCacheWriteFailed, DownloadNoFailure, 0, "failed: cache write"},
-  };
-  for (const auto& c : cases) {
-    PatrolLine line;
-    line.outcome = c.outcome;
-    line.failure = c.failure;
-    line.http_status = c.status;
-    EXPECT_EQ(c.text, DescribeOutcome(line));
-  }
-}
-
 // The file object's operations on one file, and its closed state.
 TEST(FileHandle, WriteSeekReadAndClosed) {
   std::string path = ::testing::TempDir() + "file_handle_test.bin";
