@@ -14,7 +14,7 @@
 // as a linear scan from the front would find it.
 class CodeIndex {
  public:
-  static const size_t kNone = SIZE_MAX;
+  static constexpr size_t kNone = SIZE_MAX;
 
   CodeIndex() {}
   ~CodeIndex() { std::free(slots_); }
@@ -62,7 +62,7 @@ class CodeIndex {
 
  private:
   // Slots hold position + 1 in 32 bits; 0 is free.
-  static const size_t kMaxRecords = UINT32_MAX - 1;
+  static constexpr size_t kMaxRecords = UINT32_MAX - 1;
 
   size_t Home(Code code) const {
     // Codes of one group differ in their low bits only: the multiplication carries them

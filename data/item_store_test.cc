@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "data/fake_price_library.h"
@@ -313,6 +314,123 @@ TEST_F(ApplyTest, BlockThatCannotBeHadFailsOnlyItsGroup) {
     EXPECT_EQ(StateSelected | StateApplied | ChangeMaterialName, states[0]);
     for (size_t i = 1; i < states.size(); i++) ASSERT_EQ(before[i], states[i]) << i;
     EXPECT_EQ(size_t(c.stored + 1), db.records.size());
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A database that keeps each group's records in the order written, duplicates included, as
+// the library does; blocks from malloc with their size in front.
+class GroupListLibrary : public FakePriceLibrary {
+ public:
+  std::map<unsigned, std::vector<PriceItem>> groups;
+
+  void ReadGroup(Code code, RecordBlock* block, int* count) override {
+    *block = nullptr;
+    *count = 0;
+    const std::vector<PriceItem>& g = groups[CodeGroup(code)];
+    if (g.empty()) return;
+    *block = AllocBlock(g.size() * sizeof(PriceItem));
+    memcpy(LockBlock(*block), g.data(), g.size() * sizeof(PriceItem));
+    UnlockBlock(*block);
+    *count = int(g.size());
+  }
+  void WriteGroup(Code code, RecordBlock block, int count) override {
+    const PriceItem* records = LockBlock(block);
+    groups[CodeGroup(code)].assign(records, records + count);
+    UnlockBlock(block);
+  }
+};
+
+// Part of the writing as first specified: a linear scan per item, and a further pass for
+// each item still eligible when the outer loop reaches it. An item gone from its group is
+// written whole, with the file's prices.
+void ReferenceApply(std::map<unsigned, std::vector<PriceItem>>* db,
+                    const std::vector<PriceItem>& items, std::vector<ItemState>* states,
+                    uint16_t filter, int overwrite) {
+  auto eligible = [&](size_t i) {
+    ItemState s = (*states)[i];
+    return (s & StateSelected) && !(s & StateApplied) && (s & filter & kChangeBits) &&
+           CodeCategory(items[i].code) != 0;
+  };
+  for (size_t i = 0; i < items.size(); i++) {
+    if (!eligible(i)) continue;
+    unsigned g = CodeGroup(items[i].code);
+    std::vector<PriceItem> block = (*db)[g];
+    for (size_t j = i; j < items.size(); j++) {
+      if (!eligible(j) || CodeGroup(items[j].code) != g) continue;
+      size_t k = 0;
+      while (k < block.size() && block[k].code != items[j].code) k++;
+      bool gone = k == block.size();
+      PriceItem old = gone ? PriceItem() : block[k];
+      if (gone)
+        block.push_back(items[j]);
+      else
+        block[k] = items[j];
+      ItemState& s = (*states)[j];
+      if (overwrite || (s & 0xFF) == 0xFF || gone) {
+        s |= StateApplied;
+      } else {
+        block[k].execution_price = old.execution_price;
+        block[k].estimate_price = old.estimate_price;
+        if (s & (ChangeExecutionPrice | ChangeEstimatePrice))
+          s &= 0xFF0C;
+        else
+          s |= StateApplied;
+      }
+    }
+    (*db)[g] = block;
+  }
+}
+
+TEST(ApplySelectedItems, AgreesWithTheFirstSpecificationOnRandomStores) {
+  uint32_t seed = 77;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 60; round++) {
+    GroupListLibrary db;
+    // Three groups; codes from a small range, so that the database holds duplicates and
+    // the file holds codes the database lacks. One group may take hundreds of new items.
+    auto code = [&](unsigned spread) {
+      return MakeCode(3, 1 + next() % 3, 0, next() % spread, next() % 4);
+    };
+    for (int n = next() % 60; n > 0; n--) {
+      PriceItem r = Item(code(20), "db", next() % 5, next() % 5);
+      db.groups[CodeGroup(r.code)].push_back(r);
+    }
+    std::vector<PriceItem> items;
+    std::vector<ItemState> states;
+    unsigned spread = round % 5 == 0 ? 200 : 20;
+    for (int n = round % 5 == 0 ? 700 : 80; n > 0; n--) {
+      items.push_back(Item(code(spread), "file", next() % 5, next() % 5));
+      ItemState s = ItemState(next() % 0x80);
+      if (next() % 8 == 0) s = kNewItemState;
+      if (next() % 4) s |= StateSelected;
+      if (next() % 10 == 0) s |= StateApplied;
+      states.push_back(s);
+    }
+    uint16_t filter = next() % 3 ? kChangeBits : uint16_t(next() % 0x80);
+    int overwrite = int(next() % 2);
+
+    std::map<unsigned, std::vector<PriceItem>> expected_db = db.groups;
+    std::vector<ItemState> expected_states = states;
+    ReferenceApply(&expected_db, items, &expected_states, filter, overwrite);
+    int failed = -1;
+    ApplySelectedItems(&db, items.data(), int(items.size()), states.data(), filter, overwrite,
+                       &failed);
+    EXPECT_EQ(0, failed);
+    ASSERT_EQ(expected_states, states) << round;
+    for (auto& g : expected_db) {
+      const std::vector<PriceItem>& got = db.groups[g.first];
+      ASSERT_EQ(g.second.size(), got.size()) << round << " group " << g.first;
+      for (size_t k = 0; k < got.size(); k++)
+        ASSERT_TRUE(SameRecord(g.second[k], got[k])) << round << " group " << g.first << " " << k;
+    }
+    EXPECT_EQ(0, db.live_blocks);
   }
 }
 

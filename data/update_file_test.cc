@@ -488,3 +488,71 @@ TEST(UpdateFile, LoaderAgreesWithReadLineAndGetFieldOnMixedInput) {
 }
 
 }  // namespace
+
+namespace {
+
+// Texts that put line ends, quotes, long lines and NULs wherever a piece may end.
+std::vector<std::string> AwkwardTexts() {
+  std::vector<std::string> texts;
+  uint32_t seed = 4242;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  static const char kBytes[] = "a,,\"\r\n\r\n0123456789-  \x83\x41";
+  for (int round = 0; round < 6; round++) {
+    std::string text = round % 2 ? "\r\n" : "";  // a line end as the very first byte
+    for (int i = 0; i < 80; i++) {
+      char code[32];
+      // Rising codes in some texts, so that the already-ordered path is taken too.
+      unsigned v = round < 3 ? unsigned(i) : next() % 40;
+      snprintf(code, sizeof code, "%u-%02u-%04u-%04u-%04u", 1 + v % 4, v % 3, v, next() % 2, 1u);
+      text += code;
+      text += ',';
+      unsigned kind = next() % 8;
+      if (kind == 0) {
+        text += std::string(600 + next() % 300, 'x');  // cut into several lines
+      } else if (kind == 1) {
+        text += "\"q,uoted\",note,\"1,2\",3,4,5,6";
+      } else if (kind == 2) {
+        // Exactly as long as a line may be, then a lone CR before the next item.
+        size_t end = text.find_last_of("\r\n");
+        text += ",1,2,3,4,5,";
+        text += std::string(
+            kMaxLineBytes - (text.size() - (end == std::string::npos ? 0 : end + 1)), '7');
+        text += '\r';
+        continue;
+      } else {
+        for (unsigned n = next() % 120; n > 0; n--) text += kBytes[next() % (sizeof kBytes - 1)];
+      }
+      text += std::string(next() % 4, '\r') + std::string(1 + next() % 3, '\n');
+    }
+    if (round == 5) text.insert(text.size() / 2, 1, '\0');  // ends the text halfway
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+TEST(UpdateFile, PiecesOfAnySizeGiveTheItemsOfTheWholeText) {
+  for (const std::string& text : AwkwardTexts()) {
+    FakePriceLibrary library;
+    std::vector<PriceItem> expected = ReferenceSort(ReferenceParse(&library, text));
+    std::string path = TempPath("pieces.costupdate");
+    WriteFile(path, text);
+    for (size_t chunk : {size_t(1), size_t(2), size_t(7), size_t(250), size_t(251), size_t(252),
+                         size_t(1000), kLoadChunkBytes}) {
+      PriceItem* items = nullptr;
+      int count = -1;
+      ASSERT_EQ(0, LoadUpdateFile(&library, path.c_str(), &items, &count, chunk));
+      ASSERT_EQ(int(expected.size()), count) << chunk;
+      for (int i = 0; i < count; i++)
+        ASSERT_EQ(0, memcmp(&expected[size_t(i)], &items[i], sizeof(PriceItem)))
+            << chunk << " " << i;
+      EXPECT_TRUE(IsZero(items[count]));
+      free(items);
+    }
+    remove(path.c_str());
+  }
+}
+
+}  // namespace

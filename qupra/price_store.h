@@ -47,7 +47,7 @@ bool IsValidNameEntry(const NameEntry& entry);
 class PriceStore {
  public:
   // How long a look-up trusts the cache before it asks the file again.
-  static const uint64_t kRecheckMs = 50;
+  static constexpr uint64_t kRecheckMs = 50;
 
   PriceStore();
   ~PriceStore();
