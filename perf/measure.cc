@@ -1,0 +1,193 @@
+// costupdate-perf's measurements, timed around the calls the program makes.
+#include "perf/measure.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "data/item_compare.h"
+#include "data/item_store.h"
+#include "data/update_file.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: costupdate-perf load FILE\n"
+    "       costupdate-perf compare DIR FILE\n"
+    "       costupdate-perf apply DIR FILE [--overwrite-prices]\n";
+
+double Since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+// Passes every call on and counts the look-ups and group transfers.
+class CountingLibrary : public PriceLibrary {
+ public:
+  explicit CountingLibrary(PriceLibrary* inner) : inner_(inner) {}
+
+  int InitDatabase(const char* dir) override { return inner_->InitDatabase(dir); }
+  Code ParseItemCode(const char* text) override { return inner_->ParseItemCode(text); }
+  int GetItem(Code code, PriceItem* out) override {
+    get_item_calls++;
+    return inner_->GetItem(code, out);
+  }
+  void FormatItemCode(Code code, char* out) override { inner_->FormatItemCode(code, out); }
+  void GetLevelName(Code code, int level, char* out) override {
+    inner_->GetLevelName(code, level, out);
+  }
+  void GetUnitName(unsigned unit, char* out) override { inner_->GetUnitName(unit, out); }
+  void GetSupplierName(unsigned supplier, char* out) override {
+    inner_->GetSupplierName(supplier, out);
+  }
+  void ReadGroup(Code code, RecordBlock* block, int* count) override {
+    read_group_calls++;
+    inner_->ReadGroup(code, block, count);
+  }
+  void WriteGroup(Code code, RecordBlock block, int count) override {
+    write_group_calls++;
+    inner_->WriteGroup(code, block, count);
+  }
+  RecordBlock AllocBlock(size_t bytes) override { return inner_->AllocBlock(bytes); }
+  RecordBlock ResizeBlock(RecordBlock block, size_t bytes) override {
+    return inner_->ResizeBlock(block, bytes);
+  }
+  PriceItem* LockBlock(RecordBlock block) override { return inner_->LockBlock(block); }
+  void UnlockBlock(RecordBlock block) override { inner_->UnlockBlock(block); }
+  void FreeBlock(RecordBlock block) override { inner_->FreeBlock(block); }
+
+  long get_item_calls = 0;
+  long read_group_calls = 0;
+  long write_group_calls = 0;
+
+ private:
+  PriceLibrary* inner_;
+};
+
+// The loaded file and its states, freed at the end.
+struct Loaded {
+  PriceItem* items = nullptr;
+  int count = 0;
+  std::vector<ItemState> states;
+  ~Loaded() { free(items); }
+};
+
+long FileBytes(const char* path) {
+  FILE* f = fopen(path, "rb");
+  if (!f) return -1;
+  fseek(f, 0, SEEK_END);
+  long size = ftell(f);
+  fclose(f);
+  return size;
+}
+
+bool Load(PriceLibrary* library, const char* path, Loaded* loaded, double* ms, FILE* err) {
+  auto start = std::chrono::steady_clock::now();
+  if (LoadUpdateFile(library, path, &loaded->items, &loaded->count) != 0) {
+    fprintf(err, "costupdate-perf: cannot load %s\n", path);
+    return false;
+  }
+  *ms = Since(start);
+  loaded->states.assign(size_t(loaded->count) + 10, 0);
+  return true;
+}
+
+int Shown(const Loaded& loaded) {
+  int shown = 0;
+  for (int i = 0; i < loaded.count; i++) shown += IsShown(loaded.states[size_t(i)], kChangeBits);
+  return shown;
+}
+
+bool OpenDatabase(PriceLibrary* library, const char* dir, FILE* err) {
+  if (library->InitDatabase(dir)) return true;
+  fprintf(err, "costupdate-perf: cannot open the database in %s\n", dir);
+  return false;
+}
+
+int LoadCommand(PriceLibrary* library, const char* path, FILE* out, FILE* err) {
+  Loaded loaded;
+  double ms = 0;
+  if (!Load(library, path, &loaded, &ms, err)) return 1;
+  long bytes = FileBytes(path);
+  fprintf(out, "load_ms=%.2f items=%d bytes=%ld mb_per_s=%.1f\n", ms, loaded.count, bytes,
+          ms > 0 ? double(bytes) / 1e6 / (ms / 1000) : 0.0);
+  return 0;
+}
+
+int CompareCommand(PriceLibrary* library, const char* dir, const char* path, FILE* out, FILE* err) {
+  CountingLibrary counting(library);
+  if (!OpenDatabase(&counting, dir, err)) return 1;
+  Loaded loaded;
+  double load_ms = 0;
+  if (!Load(&counting, path, &loaded, &load_ms, err)) return 1;
+  // The first comparison reads the database; the second finds it read.
+  auto start = std::chrono::steady_clock::now();
+  ComputeItemStates(&counting, loaded.items, loaded.count, loaded.states.data());
+  double cold_ms = Since(start);
+  long calls = counting.get_item_calls;
+  start = std::chrono::steady_clock::now();
+  ComputeItemStates(&counting, loaded.items, loaded.count, loaded.states.data());
+  double warm_ms = Since(start);
+  auto rate = [](long n, double ms) { return ms > 0 ? double(n) / (ms / 1000) : 0.0; };
+  fprintf(out,
+          "load_ms=%.2f compare_ms=%.2f get_item_calls=%ld calls_per_s=%.0f warm_ms=%.2f "
+          "warm_calls_per_s=%.0f shown=%d items=%d\n",
+          load_ms, cold_ms, calls, rate(calls, cold_ms), warm_ms,
+          rate(counting.get_item_calls - calls, warm_ms), Shown(loaded), loaded.count);
+  return 0;
+}
+
+int ApplyCommand(PriceLibrary* library, const char* dir, const char* path, int overwrite_prices,
+                 FILE* out, FILE* err) {
+  CountingLibrary counting(library);
+  if (!OpenDatabase(&counting, dir, err)) return 1;
+  Loaded loaded;
+  double load_ms = 0;
+  if (!Load(&counting, path, &loaded, &load_ms, err)) return 1;
+  ComputeItemStates(&counting, loaded.items, loaded.count, loaded.states.data());
+  int selected = 0;
+  for (int i = 0; i < loaded.count; i++) {
+    if (!IsShown(loaded.states[size_t(i)], kChangeBits)) continue;
+    loaded.states[size_t(i)] |= StateSelected;
+    selected++;
+  }
+  std::vector<uint8_t> written(size_t(loaded.count) + 1);
+  int failed = 0;
+  auto start = std::chrono::steady_clock::now();
+  ApplySelectedItems(&counting, loaded.items, loaded.count, loaded.states.data(), kChangeBits,
+                     overwrite_prices, &failed, written.data());
+  double ms = Since(start);
+  long items_written = 0;
+  for (uint8_t w : written) items_written += w;
+  fprintf(out,
+          "apply_ms=%.2f selected=%d written=%ld failed_groups=%d read_group_calls=%ld "
+          "write_group_calls=%ld\n",
+          ms, selected, items_written, failed, counting.read_group_calls,
+          counting.write_group_calls);
+  return failed ? 1 : 0;
+}
+
+}  // namespace
+
+int RunPerf(int argc, const char* const* argv, const PerfLibraryOpener& open_library, FILE* out,
+            FILE* err) {
+  std::string command = argc > 0 ? argv[0] : "";
+  bool load = command == "load" && argc == 2;
+  bool compare = command == "compare" && argc == 3;
+  bool apply =
+      command == "apply" && (argc == 3 || (argc == 4 && !strcmp(argv[3], "--overwrite-prices")));
+  if (!load && !compare && !apply) {
+    fputs(kUsage, err);
+    return 2;
+  }
+  std::string error;
+  PriceLibrary* library = open_library(&error);
+  if (!library) {
+    fprintf(err, "costupdate-perf: %s\n", error.c_str());
+    return 1;
+  }
+  if (load) return LoadCommand(library, argv[1], out, err);
+  if (compare) return CompareCommand(library, argv[1], argv[2], out, err);
+  return ApplyCommand(library, argv[1], argv[2], argc == 4 ? 1 : 0, out, err);
+}
