@@ -118,6 +118,67 @@ TEST_F(QupraIntegration, PricesKeptWithoutOverwrite) {
   ReleaseItems(&store);
 }
 
+// Runs a program of the build and gives its exit code; -1 when it cannot be started.
+int RunProgram(const std::string& command_line) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  std::string line = command_line;
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return -1;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return int(code);
+}
+
+TEST_F(QupraIntegration, AnotherProgramsWriteIsSeenWithin100Ms) {
+  const Code kept = MakeCode(3, 7, 1, 1, 1), added = MakeCode(3, 7, 1, 1, 2);
+  PriceItem seeded = TestRecord(kept, "old", 100, 200);
+  Seed(&seeded, 1);
+  PriceItem stored;
+  ASSERT_TRUE(library_->GetItem(kept, &stored));  // the group is now held by the library
+  ASSERT_FALSE(library_->GetItem(added, &stored));
+
+  // qupra-tool, another process, writes while this one has the library open: it finds the
+  // file free, as no lock is held between calls.
+  std::string csv = dir_ + "items.csv";
+  FILE* f = std::fopen(csv.c_str(), "wb");
+  ASSERT_NE(nullptr, f);
+  std::fputs(
+      "3-07-0001-0001-0001,new,JIS,150,250,3,110,1\n"
+      "3-07-0001-0001-0002,added,JIS,1,2,3,110,1\n",
+      f);
+  std::fclose(f);
+  // The folder without its final '\\', which would escape the closing quote.
+  const std::string import = "\"" + ExeDir() + "qupra-tool.exe\" import \"" +
+                             dir_.substr(0, dir_.size() - 1) + "\" \"" + csv + "\"";
+  ASSERT_EQ(0, RunProgram(import));
+
+  // Look-ups see it within 100 ms...
+  Sleep(100);
+  ASSERT_TRUE(library_->GetItem(kept, &stored));
+  EXPECT_STREQ("new", stored.material_name);
+  EXPECT_EQ(150u, stored.execution_price);
+  ASSERT_TRUE(library_->GetItem(added, &stored));
+  EXPECT_STREQ("added", stored.material_name);
+  // ...and a group read, which precedes a write, at once.
+  f = std::fopen(csv.c_str(), "wb");
+  ASSERT_NE(nullptr, f);
+  std::fputs("3-07-0001-0001-0002,again,JIS,1,2,3,110,1\n", f);
+  std::fclose(f);
+  ASSERT_EQ(0, RunProgram(import));
+  RecordBlock block = nullptr;
+  int n = 0;
+  library_->ReadGroup(kept, &block, &n);
+  ASSERT_EQ(2, n);
+  EXPECT_STREQ("again", library_->LockBlock(block)[1].material_name);
+  library_->UnlockBlock(block);
+  library_->FreeBlock(block);
+}
+
 TEST(OpenQupraLibrary, MissingDllOrOrdinalIsAClearError) {
   char error[kBindingErrorSize];
   std::string missing = ExeDir() + "NO_SUCH.dll";
