@@ -1,9 +1,223 @@
 #!/bin/bash
-# Builds the optimised native tree and runs the loader, comparison and grid-paint benchmarks.
+# The benchmark: generates a database and update files from a fixed seed, measures loading,
+# comparing, writing, memory and the grid's paint natively and under Wine, and prints a
+# table (also as CSV in the bench build folder).
+#
+#   scripts/bench.sh [--reference REV]
+#
+# --reference REV builds the commit REV (with this tree's perf/ folder added) and measures it
+# on its own data from the same seed, as a "before" column beside the current tree.
+# Environment: SEED (20240611), REPEAT (5 runs, median), BENCH_BUILD (build/bench),
+# WINDOWS_BUILD (build/windows), WINEPREFIX (the Windows build's own), REFERENCE_TIMEOUT
+# (seconds per reference run, 600).
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+seed="${SEED:-20240611}"
+repeat="${REPEAT:-5}"
+bench="${BENCH_BUILD:-$root/build/bench}"
+windows="${WINDOWS_BUILD:-$root/build/windows}"
+ref_timeout="${REFERENCE_TIMEOUT:-600}"
+export WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}"
+reference=""
+if [ "${1:-}" = "--reference" ] && [ -n "${2:-}" ]; then
+  reference="$2"
+elif [ $# -gt 0 ]; then
+  echo "usage: scripts/bench.sh [--reference REV]" >&2
+  exit 2
+fi
+
 scripts/setup.sh
-cmake --preset bench >/dev/null
-cmake --build --preset bench -j2 --target data_core_bench view_core_bench
-build/bench/data/data_core_bench "$@"
-build/bench/view/view_core_bench "$@"
+command -v /usr/bin/time >/dev/null || { echo "bench: /usr/bin/time is missing" >&2; exit 1; }
+
+# Builds a source tree's native and Windows programs into $2 (bench/ and windows/).
+build_tree() {
+  local src="$1" out_native="$2" out_windows="$3"
+  (cd "$src" && cmake --preset bench -B "$out_native" >/dev/null &&
+    cmake --build "$out_native" -j2 --target costupdate-perf costupdate-cli view_core_bench >/dev/null &&
+    cmake --preset windows -B "$out_windows" >/dev/null &&
+    cmake --build "$out_windows" -j2 --target costupdate-perf costupdate-cli QUPRA >/dev/null)
+}
+
+echo "bench: building" >&2
+build_tree "$root" "$bench" "$windows"
+scripts/wine-prefix.sh
+
+ms_now() { date +%s%N; }
+median() { sort -n | awk '{v[NR] = $1} END {if (NR) print v[int((NR + 1) / 2)]; else print "-"}'; }
+field() { sed -n "s/.*\\b$1=\\([^ ]*\\).*/\\1/p" "$2"; }
+winpath() { "$root/scripts/wine-run.sh" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+
+# Wall time in ms of a command, its standard output in $tmp/out; "-" when it failed or ran
+# longer than REFERENCE_TIMEOUT (the old code takes minutes where the new takes a second).
+timed() {
+  local start end
+  : >"$tmp/out"
+  start=$(ms_now)
+  timeout "$ref_timeout" "$@" >"$tmp/out" 2>"$tmp/err" || { echo "-"; return; }
+  end=$(ms_now)
+  echo $(((end - start) / 1000000))
+}
+
+# One measured tree: its programs, its data folder, its results in $tmp/results-NAME.
+declare -A results
+record() { results["$1|$2"]="$3"; }
+
+measure() {
+  local name="$1" native="$2" win="$3" data="$4" runs="$5"
+  local perf="$native/perf/costupdate-perf" cli="$native/app/costupdate-cli"
+  local wrun="$root/scripts/wine-run.sh"
+  # Generated again when the seed or the generator changes.
+  local stamp
+  stamp="$seed $(cat "$root"/perf/scenario.* "$root"/perf/perf_main.cc | sha1sum | cut -c1-12)"
+  if [ ! -f "$data/stamp" ] || [ "$(cat "$data/stamp")" != "$stamp" ]; then
+    echo "bench: generating the data of $name (seed $seed)" >&2
+    rm -rf "$data" && mkdir -p "$data"
+    "$perf" generate "$data" "$seed"
+    echo "$stamp" >"$data/stamp"
+  fi
+  # The program folder as installed: the programs and QUPRA.dll beside the database.
+  cp "$win/bin/QUPRA.dll" "$win/bin/costupdate-cli.exe" "$win/bin/costupdate-perf.exe" "$data/db/"
+  local wdata wdb
+  wdata="$(winpath "$data")"
+  wdb="$(winpath "$data/db")"
+  "$wrun" "$data/db/costupdate-cli.exe" --help >/dev/null 2>&1 || true  # starts wineserver
+
+  for size in 10k 100k 1m; do
+    local file="$data/update-$size.costupdate" wfile="$wdata\\update-$size.costupdate"
+    echo "bench: $name, $size items" >&2
+    # 1. Load and sort, beside wc -l on the same file: both as whole processes, and the
+    # load alone inside the process (natively and under Wine).
+    local v=() p=() l=() wl=()
+    for _ in $(seq "$runs"); do
+      v+=("$(timed wc -l "$file")")
+      p+=("$(timed "$perf" load "$file")")
+      l+=("$(field load_ms "$tmp/out")")
+      timed "$wrun" "$data/db/costupdate-perf.exe" load "$wfile" >/dev/null
+      wl+=("$(field load_ms "$tmp/out")")
+    done
+    record "$name" "wc_ms_$size" "$(printf '%s\n' "${v[@]}" | median)"
+    record "$name" "load_process_ms_$size" "$(printf '%s\n' "${p[@]}" | median)"
+    record "$name" "load_ms_$size" "$(printf '%s\n' "${l[@]}" | median)"
+    record "$name" "wine_load_ms_$size" "$(printf '%s\n' "${wl[@]}" | median)"
+    record "$name" "bytes_$size" "$(stat -c %s "$file")"
+    # 2. Comparison: natively against the storage code, and the CLI's compare under Wine.
+    local c=() r=() e=() w=() wr=()
+    for _ in $(seq "$runs"); do
+      timed "$perf" compare "$data/db" "$file" >/dev/null
+      c+=("$(field compare_ms "$tmp/out")")
+      r+=("$(field calls_per_s "$tmp/out")")
+      e+=("$(timed "$cli" --dir "$data/db" compare "$file")")
+      w+=("$(timed "$wrun" "$data/db/costupdate-cli.exe" --dir "$wdb" compare "$wfile")")
+      timed "$wrun" "$data/db/costupdate-perf.exe" compare "$wdb" "$wfile" >/dev/null
+      wr+=("$(field calls_per_s "$tmp/out")")
+      [ "${w[-1]}" = "-" ] && break  # too slow to repeat
+    done
+    record "$name" "compare_ms_$size" "$(printf '%s\n' "${c[@]}" | median)"
+    record "$name" "calls_per_s_$size" "$(printf '%s\n' "${r[@]}" | median)"
+    record "$name" "cli_compare_ms_$size" "$(printf '%s\n' "${e[@]}" | median)"
+    record "$name" "wine_compare_ms_$size" "$(printf '%s\n' "${w[@]}" | median)"
+    record "$name" "wine_calls_per_s_$size" "$(printf '%s\n' "${wr[@]:-}" | grep . | median)"
+  done
+
+  # 3. Writing 100k selected items into 10 groups, each run on a fresh copy of its database.
+  local a=() na=()
+  for _ in $(seq "$runs"); do
+    rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
+    timed "$perf" apply "$data/apply-run" "$data/apply-100k.costupdate" >/dev/null
+    na+=("$(field apply_ms "$tmp/out")")
+    rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
+    if [ "$(timed "$wrun" "$data/db/costupdate-perf.exe" apply \
+      "$(winpath "$data/apply-run")" "$wdata\\apply-100k.costupdate")" = "-" ]; then
+      a+=("-")
+      break
+    fi
+    a+=("$(field apply_ms "$tmp/out")")
+  done
+  record "$name" "apply_ms" "$(printf '%s\n' "${na[@]}" | median)"
+  record "$name" "wine_apply_ms" "$(printf '%s\n' "${a[@]}" | median)"
+
+  # 4. Peak resident memory of the CLI's compare with the 1M-item file.
+  if [ "$(timed /usr/bin/time -f %M -o "$tmp/rss" "$cli" --dir "$data/db" compare \
+    "$data/update-1m.costupdate")" != "-" ]; then
+    record "$name" "rss_kb" "$(tail -1 "$tmp/rss")"
+  fi
+  if [ "$(timed /usr/bin/time -f %M -o "$tmp/rss" "$wrun" "$data/db/costupdate-cli.exe" \
+    --dir "$wdb" compare "$wdata\\update-1m.costupdate")" != "-" ]; then
+    record "$name" "wine_rss_kb" "$(tail -1 "$tmp/rss")"
+  fi
+
+  # 5. One page's drawing list at the top, middle and end of 1M items: the slowest of the
+  # four column and change-line settings.
+  "$native/view/view_core_bench" --benchmark_filter=BM_BuildGridPaint --benchmark_format=csv \
+    >"$tmp/paint.csv" 2>/dev/null
+  for place in 0 1 2; do
+    record "$name" "paint_us_$place" "$(grep "place:$place/" "$tmp/paint.csv" |
+      awk -F, '{t = $3; if ($5 ~ /ms/) t *= 1000; if ($5 ~ /ns/) t /= 1000; if (t > m) m = t} END {printf "%.0f", m}')"
+  done
+}
+
+if [ -n "$reference" ]; then
+  ref="$root/build/reference"
+  echo "bench: building the reference $reference in $ref" >&2
+  rm -rf "$ref/src" && mkdir -p "$ref/src"
+  git archive "$reference" | tar -x -C "$ref/src"
+  ln -s "$root/.cache" "$ref/src/.cache"
+  if [ ! -d "$ref/src/perf" ]; then
+    cp -r "$root/perf" "$ref/src/perf"
+    echo "add_subdirectory(perf)" >>"$ref/src/CMakeLists.txt"
+  fi
+  build_tree "$ref/src" "$ref/bench" "$ref/windows"
+  measure before "$ref/bench" "$ref/windows" "$ref/perf-data" 1
+fi
+measure after "$bench" "$windows" "$bench/perf-data" "$repeat"
+
+# The table, and the same figures as CSV.
+csv="$bench/perf.csv"
+names=(after)
+[ -n "$reference" ] && names=(before after)
+get() { echo "${results[$1|$2]:--}"; }
+mbps() { awk -v b="$1" -v t="$2" 'BEGIN {if (t > 0) printf "%.0f", b / 1e6 / (t / 1000); else print "-"}'; }
+echo "measure,items,tree,value,unit,target" >"$csv"
+row() {  # measure items unit target key...
+  local measure="$1" items="$2" unit="$3" target="$4"
+  shift 4
+  local line
+  line=$(printf '%-40s %-5s' "$measure" "$items")
+  for n in "${names[@]}"; do
+    local value
+    value="$("$@" "$n")"
+    line+=$(printf ' %12s' "$value")
+    echo "$measure,$items,$n,$value,$unit,$target" >>"$csv"
+  done
+  printf '%s %-6s %s\n' "$line" "$unit" "$target"
+}
+key() { get "$2" "$1"; }
+load_mbps() { mbps "$(get "$2" "bytes_$1")" "$(get "$2" "load_ms_$1")"; }
+header=$(printf '%-40s %-5s' measure items)
+for n in "${names[@]}"; do header+=$(printf ' %12s' "$n"); done
+printf '%s %-6s %s\n' "$header" unit target
+for size in 10k 100k 1m; do
+  row "1. wc -l, process" "$size" ms "" key "wc_ms_$size"
+  row "1. load + sort, process" "$size" ms "1m: <= 5x wc -l" key "load_process_ms_$size"
+  row "1. load + sort, in process" "$size" ms "1m: <= 0.4 s" key "load_ms_$size"
+  row "1. load + sort, in process" "$size" MB/s "" load_mbps "$size"
+  row "1. load + sort, Wine, in process" "$size" ms "" key "wine_load_ms_$size"
+done
+for size in 10k 100k 1m; do
+  row "2. compare, native (perf, cold)" "$size" ms "" key "compare_ms_$size"
+  row "2. GetItem, native" "$size" calls/s ">= 2M" key "calls_per_s_$size"
+  row "2. CLI compare, native, end to end" "$size" ms "" key "cli_compare_ms_$size"
+  row "2. CLI compare, Wine, end to end" "$size" ms "1m: <= 1.5 s" key "wine_compare_ms_$size"
+  row "2. GetItem, Wine" "$size" calls/s ">= 1M" key "wine_calls_per_s_$size"
+done
+row "3. apply 100k items, 10 groups, native" 100k ms "" key apply_ms
+row "3. apply 100k items, 10 groups, Wine" 100k ms "<= 1 s" key wine_apply_ms
+row "4. peak memory, CLI compare, native" 1m KB "<= 3x file" key rss_kb
+row "4. peak memory, CLI compare, Wine" 1m KB "<= 3x file" key wine_rss_kb
+row "5. paint list, top" 1m us "<= 2 ms" key paint_us_0
+row "5. paint list, middle" 1m us "<= 2 ms" key paint_us_1
+row "5. paint list, end" 1m us "<= 2 ms" key paint_us_2
+echo "file sizes: 1m $(get after bytes_1m) bytes; table as CSV: $csv"
