@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "qupra/steady_clock.h"
 #include "qupra/store_path.h"
@@ -121,6 +122,7 @@ class Statement {
     if (stmt_) sqlite3_reset(stmt_);
   }
   int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
+  bool IsInteger(int column) { return sqlite3_column_type(stmt_, column) == SQLITE_INTEGER; }
   // The stored record, when the column holds exactly one.
   bool Record(int column, PriceItem* out) {
     const void* data = sqlite3_column_blob(stmt_, column);
@@ -249,7 +251,7 @@ bool PriceStore::CreateSchema() {
 void PriceStore::Close() {
   sqlite3_close(db_);
   db_ = nullptr;
-  cache_.Clear();
+  DropCache();
   checked_ = false;
   data_version_ = -1;
 }
@@ -257,13 +259,13 @@ void PriceStore::Close() {
 bool PriceStore::CheckDataVersion() {
   Statement s(db_, "PRAGMA data_version");
   if (s.Step() != SQLITE_ROW) {
-    cache_.Clear();
+    DropCache();
     checked_ = false;
     return false;
   }
   int64_t version = s.Int(0);
   if (version != data_version_) {
-    cache_.Clear();
+    DropCache();
     data_version_ = version;
   }
   checked_ = true;
@@ -276,7 +278,20 @@ bool PriceStore::Revalidate(bool force) {
   return CheckDataVersion();
 }
 
-size_t PriceStore::CachedBytes() const { return cache_.MemoryBytes(); }
+size_t PriceStore::CachedBytes() const {
+  size_t bytes = cache_.MemoryBytes();
+  for (const NameCache& c : names_)
+    for (const auto& entry : c.names) bytes += sizeof entry + entry.second.capacity();
+  return bytes;
+}
+
+void PriceStore::DropCache() {
+  cache_.Clear();
+  for (NameCache& c : names_) {
+    std::unordered_map<uint64_t, std::string>().swap(c.names);
+    c.loaded = false;
+  }
+}
 
 const GroupCache::Entry* PriceStore::Group(unsigned group) {
   const GroupCache::Entry* entry = cache_.Get(group);
@@ -448,10 +463,45 @@ bool PriceStore::ReadAll(std::vector<PriceItem>* out) {
   return rc == SQLITE_DONE;
 }
 
+void PriceStore::LoadNames(NameTable table) {
+  Transaction read(db_, "BEGIN");
+  if (!read.begun() || !CheckDataVersion()) return;
+  const NameTableSql& sql = SqlOf(table);
+  NameCache& cache = names_[int(table)];
+  Statement s(db_, sql.all);
+  int rc;
+  try {
+    while ((rc = s.Step()) == SQLITE_ROW) {
+      // Only keys that a look-up can ask for: whole numbers within the parts' ranges.
+      static const int64_t kMax[4] = {0xFF, 0xFF, 0xFFFF, 0xFFFF};
+      int64_t part[4] = {0, 0, 0, 0};
+      bool usable = true;
+      for (int i = 0; i < sql.keys; ++i) {
+        part[i] = s.Int(i);
+        int64_t max = IsLevelTable(table) ? kMax[i] : int64_t(UINT32_MAX);
+        usable = usable && s.IsInteger(i) && part[i] >= 0 && part[i] <= max;
+      }
+      if (!usable) continue;
+      uint64_t key = IsLevelTable(table) ? MakeCode(unsigned(part[0]), unsigned(part[1]),
+                                                    unsigned(part[2]), unsigned(part[3]), 0)
+                                         : uint64_t(part[0]);
+      cache.names[key] = s.Name(sql.keys);
+    }
+  } catch (const std::bad_alloc&) {
+    rc = SQLITE_NOMEM;
+  }
+  if (rc != SQLITE_DONE) {
+    std::unordered_map<uint64_t, std::string>().swap(cache.names);
+    return;
+  }
+  cache.loaded = true;
+  read.Commit();
+}
+
 bool PriceStore::GetName(NameTable table, Code code, unsigned number, char* out) {
   if (!out) return false;
   out[0] = '\0';
-  if (!db_) return false;
+  if (!db_ || !Revalidate(false)) return false;
   NameEntry key;
   key.table = table;
   key.code = code;
@@ -459,6 +509,18 @@ bool PriceStore::GetName(NameTable table, Code code, unsigned number, char* out)
   int64_t parts[4];
   KeyOf(key, parts);
   const NameTableSql& sql = SqlOf(table);
+  NameCache& cache = names_[int(table)];
+  if (!cache.loaded) LoadNames(table);
+  if (cache.loaded) {
+    uint64_t wanted = IsLevelTable(table) ? MakeCode(unsigned(parts[0]), unsigned(parts[1]),
+                                                     sql.keys > 2 ? unsigned(parts[2]) : 0,
+                                                     sql.keys > 3 ? unsigned(parts[3]) : 0, 0)
+                                          : uint64_t(parts[0]);
+    auto it = cache.names.find(wanted);
+    if (it == cache.names.end()) return false;
+    CopyName(it->second, out);
+    return out[0] != '\0';
+  }
   Statement s(db_, sql.get);
   for (int i = 0; i < sql.keys; ++i) s.Bind(i + 1, parts[i]);
   if (s.Step() != SQLITE_ROW) return false;
@@ -488,10 +550,15 @@ bool PriceStore::PutNames(const std::vector<NameEntry>& entries) {
   for (const NameEntry& entry : entries)
     if (!IsValidNameEntry(entry)) return false;
   Transaction t(db_);
-  if (!t.begun()) return false;
+  if (!t.begun() || !CheckDataVersion()) return false;
   for (const NameEntry& entry : entries)
     if (!PutName(entry)) return false;
-  return t.Commit();
+  if (!t.Commit()) return false;
+  for (NameCache& c : names_) {
+    std::unordered_map<uint64_t, std::string>().swap(c.names);
+    c.loaded = false;
+  }
+  return true;
 }
 
 bool PriceStore::PutName(const NameEntry& entry) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "data/price_item.h"
@@ -37,12 +38,12 @@ bool IsValidNameEntry(const NameEntry& entry);
 // Every operation of a store that is not open, or whose file is unreadable or corrupt, gives
 // an empty result or false and changes nothing.
 //
-// The records of each group are kept in memory once read, with an index by code, so that a
-// look-up costs no file lock. The cache follows the store's own writes at once. Writes by
-// other connections (other processes, or other stores in this one) are noticed through the
-// file's data version: GetItem asks for it when kRecheckMs have passed since it last did,
-// ReadGroup and every write ask each time. A change drops every cached group; each group is
-// read in one read transaction, so it is never part old, part new. No lock or transaction is
+// The records of each group are kept in memory once read, with an index by code, and the
+// name tables likewise, so that a look-up costs no file lock. The cache follows the store's own
+// writes at once. Writes by other connections (other processes, or other stores in this one) are
+// noticed through the file's data version: GetItem asks for it when kRecheckMs have passed since it
+// last did, ReadGroup and every write ask each time. A change drops every cached group; each group
+// is read in one read transaction, so it is never part old, part new. No lock or transaction is
 // held between calls. Not safe for use by several threads at once.
 class PriceStore {
  public:
@@ -101,6 +102,10 @@ class PriceStore {
   // Checks the data version when force is set or kRecheckMs have passed; false when the
   // cache cannot be trusted (the file could not be read).
   bool Revalidate(bool force);
+  // Drops every held record and name.
+  void DropCache();
+  // Reads a whole name table into memory within a read transaction.
+  void LoadNames(NameTable table);
   // The cached group, read from the file when missing; null when it cannot be read or held.
   const GroupCache::Entry* Group(unsigned group);
   // Reads the group into the cache within a read transaction.
@@ -111,6 +116,13 @@ class PriceStore {
   sqlite3* db_;
   uint64_t (*clock_)();
   GroupCache cache_;
+  // The name tables, each read whole on first use; keyed by the parts of a level name's
+  // code (as MakeCode packs them) or by a unit or supplier number.
+  struct NameCache {
+    bool loaded = false;
+    std::unordered_map<uint64_t, std::string> names;
+  };
+  NameCache names_[5];
   int64_t data_version_ = -1;
   bool checked_ = false;  // the cache matches data_version_, as read at checked_at_
   uint64_t checked_at_ = 0;
