@@ -13,6 +13,18 @@
 
 namespace {
 
+// The variable for this process, empty to remove it (MinGW has no setenv).
+void SetEnv(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value);
+#else
+  if (*value)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+#endif
+}
+
 class FakeControls : public EditorControls {
  public:
   std::map<int, bool> enabled;
@@ -318,7 +330,7 @@ TEST_F(Editor, RefreshOutcomes) {
       {DownloadComplete, 1, "r,http://m/r\r\n", "一覧を更新しました。", "r,http://m/r\r\n", {"r"}},
       {DownloadComplete, 1, "", "一覧を更新しました。", "", {}},
   };
-  setenv("COSTUPDATE_SERVER", "http://127.0.0.1:8123", 1);
+  SetEnv("COSTUPDATE_SERVER", "http://127.0.0.1:8123");
   for (const Case& k : cases) {
     WriteFile(candidates_.path, old_file);
     OpenEditor(&c_, &check_, &candidates_);
@@ -336,7 +348,7 @@ TEST_F(Editor, RefreshOutcomes) {
     EXPECT_EQ(0, CheckListChanged);
   }
   EXPECT_EQ("http://127.0.0.1:8123/newdownload/BaseURLList.csv", requested_.back());
-  unsetenv("COSTUPDATE_SERVER");
+  SetEnv("COSTUPDATE_SERVER", "");
   EXPECT_EQ("http://update.kelvad.co.jp/newdownload/BaseURLList.csv", CandidateListAddress());
 }
 
