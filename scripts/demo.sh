@@ -29,6 +29,11 @@ www="$root/build/windows/demo-www"
 rm -rf "$www" && mkdir -p "$www/costupdate"
 cp "$demo/sample.costupdate" "$www/costupdate/monthly.dat"
 to_cp932 "$data/quarterly.costupdate" "$www/costupdate/quarterly.dat"
+to_cp932 "$data/annual.costupdate" "$www/costupdate/annual.dat"
+# The candidate list that the editor's 一覧を更新する fetches from the same server.
+mkdir -p "$www/newdownload"
+to_cp932 "$data/BaseURLList.csv" "$www/newdownload/BaseURLList.csv"
+export COSTUPDATE_SERVER=http://127.0.0.1:8642
 python3 "$root/tests/http_server.py" --root "$www" --port 8642 --port-file "$www/.port" &
 server=$!
 xvfb=
@@ -107,7 +112,31 @@ if [ ! -f "$quarterly" ]; then
 fi
 echo "demo: after the Patrol"
 "$run" "$demo/costupdate-cli.exe" --utf8 catalogue
+# 編集 (7200): refresh the candidate list, copy its third address (the annual file) into
+# the check list, OK, and Yes to patrol at once.
+editor="dialog:巡回チェックリストの編集"
+probe command CUMainWndClass 1000 7200
+probe click "$editor" 30000 204
+probe answer "dialog:一覧を更新" 60000 1
+probe pick "$editor" 10000 200 2
+probe click "$editor" 10000 201
+sleep 1
+import -window root "$root/build/windows/demo-editor.png"
+probe click "$editor" 10000 1
+probe answer "dialog:巡回" 30000 6
+annual="$demo/HDTMP/127.0.0.18642_costupdate_annual.dat.costupdate"
+for _ in $(seq 300); do [ -f "$annual" ] && break; sleep 0.2; done
+if [ ! -f "$annual" ]; then
+  "$run" "$bin/window_probe.exe" close CUMainWndClass 1000 || true
+  echo "demo: the address copied from the candidate list was not patrolled"
+  exit 1
+fi
+sleep 1
+import -window root "$root/build/windows/demo-after-editor.png"
+echo "demo: after the editor added the annual address and patrolled"
+"$run" "$demo/costupdate-cli.exe" --utf8 catalogue
 "$run" "$bin/window_probe.exe" close CUMainWndClass 1000
 wait "$app" || true
 WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}" timeout 30 wineserver -w || true
-echo "demo: screenshots saved to $shot, demo-show-changes.png and demo-item-names.png beside it"
+echo "demo: screenshots saved to $shot and, beside it, demo-show-changes.png, demo-item-names.png,"
+echo "demo: demo-editor.png and demo-after-editor.png"

@@ -1,4 +1,4 @@
-// Test helper: waits for a top-level window of a class, reports it, and can close it.
+// Test helper: waits for a top-level window of a class or a dialog, reports it, and drives it.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
@@ -14,12 +14,22 @@
 // window_probe press CLASS ID: toggles the tool-bar check button ID of the window and
 //   posts its command, as a click does
 // window_probe command CLASS TIMEOUT_MS ID: posts command ID to the window (a push button)
+// Dialogs and message boxes are named by their caption with "dialog:" before it:
+// window_probe click dialog:CAPTION TIMEOUT_MS ID: posts a click to the dialog's button ID
+// window_probe answer dialog:CAPTION TIMEOUT_MS ID: ends a message box with button ID
+// window_probe pick dialog:CAPTION TIMEOUT_MS LIST ROW: selects a row of the dialog's list box
+//   and tells the dialog, as a click on the row does
 namespace {
+
+HWND Find(const char* name) {
+  if (std::strncmp(name, "dialog:", 7) == 0) return FindWindowA("#32770", name + 7);
+  return FindWindowA(name, nullptr);
+}
 
 HWND WaitFor(const char* window_class, DWORD timeout_ms) {
   DWORD start = GetTickCount();
   for (;;) {
-    HWND window = FindWindowA(window_class, nullptr);
+    HWND window = Find(window_class);
     if (window) return window;
     if (GetTickCount() - start > timeout_ms) return nullptr;
     Sleep(100);
@@ -85,7 +95,8 @@ int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(
         stderr,
-        "usage: window_probe wait|close CLASS [TIMEOUT_MS] | press|command CLASS TIMEOUT_MS ID\n");
+        "usage: window_probe wait|close CLASS [TIMEOUT_MS] | press|command|click|answer CLASS "
+        "TIMEOUT_MS ID | pick CLASS TIMEOUT_MS LIST ROW\n");
     return 2;
   }
   DWORD timeout = argc > 3 ? DWORD(std::strtoul(argv[3], nullptr, 10)) : 0;
@@ -98,6 +109,18 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "press") == 0 && argc > 4) return Press(window, std::atoi(argv[4]));
   if (std::strcmp(argv[1], "command") == 0 && argc > 4)
     return PostMessageA(window, WM_COMMAND, WPARAM(std::atoi(argv[4])), 0) ? 0 : 1;
+  if (std::strcmp(argv[1], "click") == 0 && argc > 4)
+    return PostMessageA(GetDlgItem(window, std::atoi(argv[4])), BM_CLICK, 0, 0) ? 0 : 1;
+  if (std::strcmp(argv[1], "answer") == 0 && argc > 4)
+    return PostMessageA(window, WM_COMMAND, WPARAM(std::atoi(argv[4])), 0) ? 0 : 1;
+  if (std::strcmp(argv[1], "pick") == 0 && argc > 5) {
+    int list = std::atoi(argv[4]);
+    SendDlgItemMessageA(window, list, LB_SETCURSEL, WPARAM(std::atoi(argv[5])), 0);
+    return PostMessageA(window, WM_COMMAND, MAKEWPARAM(list, LBN_SELCHANGE),
+                        reinterpret_cast<LPARAM>(GetDlgItem(window, list)))
+               ? 0
+               : 1;
+  }
   if (std::strcmp(argv[1], "close") == 0) return PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
   return 2;
 }
