@@ -36,21 +36,26 @@ bool ReadEdits(EditorControls* c, char* name, char* url) {
   return name[0] != '\0' && url[0] != '\0';
 }
 
+// Entry sel's name and address into two controls; both emptied for no entry (-1).
+void ShowEntry(EditorControls* c, const UrlList& list, int sel, int name_id, int url_id) {
+  char name[256] = "", url[256] = "";
+  if (sel >= 0) {
+    list.GetName(sel, name);
+    list.GetUrl(sel, url);
+  }
+  c->SetText(name_id, name);
+  c->SetText(url_id, url);
+}
+
 void OnCheckListSelection(EditorControls* c, const UrlList& list) {
   int sel = c->Selection(IDC_CHECK_LIST);
+  ShowEntry(c, list, sel, IDC_NAME_EDIT, IDC_URL_EDIT);
   if (sel < 0) {
-    c->SetText(IDC_NAME_EDIT, "");
-    c->SetText(IDC_URL_EDIT, "");
     c->Enable(IDC_CHANGE_ENTRY, false);
     c->Enable(IDC_DELETE_ENTRY, false);
     c->Enable(IDC_MOVE_UP, false);
     return;
   }
-  char name[256], url[256];
-  list.GetName(sel, name);
-  list.GetUrl(sel, url);
-  c->SetText(IDC_NAME_EDIT, name);
-  c->SetText(IDC_URL_EDIT, url);
   c->Enable(IDC_CHANGE_ENTRY, true);
   c->Enable(IDC_DELETE_ENTRY, true);
   c->Enable(IDC_MOVE_UP, sel > 0);
@@ -114,18 +119,8 @@ void AddEntry(EditorControls* c, UrlList* list) {
 
 void OnCandidateSelection(EditorControls* c, const UrlList& candidates) {
   int sel = c->Selection(IDC_CANDIDATE_LIST);
-  if (sel < 0) {
-    c->SetText(IDC_CANDIDATE_NAME, "");
-    c->SetText(IDC_CANDIDATE_URL, "");
-    c->Enable(IDC_COPY_CANDIDATE, false);
-    return;
-  }
-  char name[256], url[256];
-  candidates.GetName(sel, name);
-  candidates.GetUrl(sel, url);
-  c->SetText(IDC_CANDIDATE_NAME, name);
-  c->SetText(IDC_CANDIDATE_URL, url);
-  c->Enable(IDC_COPY_CANDIDATE, true);
+  ShowEntry(c, candidates, sel, IDC_CANDIDATE_NAME, IDC_CANDIDATE_URL);
+  c->Enable(IDC_COPY_CANDIDATE, sel >= 0);
 }
 
 void CopyCandidate(EditorControls* c, UrlList* list, const UrlList& candidates) {

@@ -103,13 +103,14 @@ sleep 1
 import -window root "$root/build/windows/demo-item-names.png"
 # 更新 (1563): the Patrol fetches both addresses; the quarterly file is new in the cache.
 probe command CUMainWndClass 1000 1563
-quarterly="$demo/HDTMP/127.0.0.18642_costupdate_quarterly.dat.costupdate"
-for _ in $(seq 300); do [ -f "$quarterly" ] && break; sleep 0.2; done
-if [ ! -f "$quarterly" ]; then
+# Waits up to a minute for a cache file; without it the demo closes the program and fails.
+wait_cached() {
+  for _ in $(seq 300); do [ -f "$demo/HDTMP/$1" ] && return 0; sleep 0.2; done
   "$run" "$bin/window_probe.exe" close CUMainWndClass 1000 || true
-  echo "demo: the Patrol did not fetch the quarterly file"
+  echo "demo: $2"
   exit 1
-fi
+}
+wait_cached 127.0.0.18642_costupdate_quarterly.dat.costupdate "the Patrol did not fetch the quarterly file"
 echo "demo: after the Patrol"
 "$run" "$demo/costupdate-cli.exe" --utf8 catalogue
 # 編集 (7200): refresh the candidate list, copy its third address (the annual file) into
@@ -124,13 +125,8 @@ sleep 1
 import -window root "$root/build/windows/demo-editor.png"
 probe click "$editor" 10000 1
 probe answer "dialog:巡回" 30000 6
-annual="$demo/HDTMP/127.0.0.18642_costupdate_annual.dat.costupdate"
-for _ in $(seq 300); do [ -f "$annual" ] && break; sleep 0.2; done
-if [ ! -f "$annual" ]; then
-  "$run" "$bin/window_probe.exe" close CUMainWndClass 1000 || true
-  echo "demo: the address copied from the candidate list was not patrolled"
-  exit 1
-fi
+wait_cached 127.0.0.18642_costupdate_annual.dat.costupdate \
+  "the address copied from the candidate list was not patrolled"
 sleep 1
 import -window root "$root/build/windows/demo-after-editor.png"
 echo "demo: after the editor added the annual address and patrolled"

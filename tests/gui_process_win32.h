@@ -32,3 +32,10 @@ inline void Pump() {
     DispatchMessageA(&msg);
   }
 }
+
+// The main window as start-up creates it; its creation loads the check list and the file.
+inline HWND OpenMainWindow() {
+  return CreateWindowExA(0, kMainWindowClass, "単価アップデートプログラム",
+                         WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
+                         Instance, nullptr);
+}

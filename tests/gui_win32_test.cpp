@@ -81,9 +81,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   void Open() {
-    window_ = CreateWindowExA(0, kMainWindowClass, "単価アップデートプログラム",
-                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
-                              Instance, nullptr);
+    window_ = OpenMainWindow();
     ASSERT_TRUE(window_);
   }
 

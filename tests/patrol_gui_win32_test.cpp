@@ -147,9 +147,7 @@ class PatrolWindowTest : public ::testing::Test {
   }
 
   void Open() {
-    window_ = CreateWindowExA(0, kMainWindowClass, "単価アップデートプログラム",
-                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
-                              Instance, nullptr);
+    window_ = OpenMainWindow();
     ASSERT_TRUE(window_);
     Pump();
   }
