@@ -1,6 +1,7 @@
 // costupdate-perf's measurements, timed around the calls the program makes.
 #include "perf/measure.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -9,13 +10,19 @@
 #include "data/item_compare.h"
 #include "data/item_store.h"
 #include "data/update_file.h"
+#include "view/grid_paint.h"
 
 namespace {
 
 const char kUsage[] =
     "usage: costupdate-perf load FILE\n"
     "       costupdate-perf compare DIR FILE\n"
-    "       costupdate-perf apply DIR FILE [--overwrite-prices]\n";
+    "       costupdate-perf apply DIR FILE [--overwrite-prices]\n"
+    "       costupdate-perf paint DIR FILE\n";
+
+// A page of the grid in a window of 1280 x 1024 pixels: the 45 rows the view test uses.
+const int kPageRows = 45;
+const int kPaintRight = 1280;
 
 double Since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
@@ -168,6 +175,53 @@ int ApplyCommand(PriceLibrary* library, const char* dir, const char* path, int o
   return failed ? 1 : 0;
 }
 
+// One page's drawing list at the top, middle and end of the shown items, for each setting
+// of the name columns and change lines: the first paint after the load (the shown-item
+// table and the library's names read then) and the slowest median of 21 further paints.
+int PaintCommand(PriceLibrary* library, const char* dir, const char* path, FILE* out, FILE* err) {
+  if (!OpenDatabase(library, dir, err)) return 1;
+  Loaded loaded;
+  double load_ms = 0;
+  if (!Load(library, path, &loaded, &load_ms, err)) return 1;
+  ComputeItemStates(library, loaded.items, loaded.count, loaded.states.data());
+  const char* const kPlaces[] = {"top", "middle", "end"};
+  double first_us = 0;
+  double slowest[3] = {0, 0, 0};
+  std::vector<DrawOp> ops;
+  for (int setting = 0; setting < 4; setting++) {
+    GridData grid;
+    grid.items = loaded.items;
+    grid.count = loaded.count;
+    grid.states = loaded.states.data();
+    grid.item_name_columns = setting & 1;
+    grid.show_changes = setting >> 1;
+    ShownItems shown;
+    ViewState view;
+    view.page_rows = kPageRows;
+    auto start = std::chrono::steady_clock::now();
+    BuildGridPaint(grid, view, &shown, library, kPaintRight, &ops);
+    double us = Since(start) * 1000;
+    if (us > first_us) first_us = us;
+    int count = shown.Count(grid);
+    for (int place = 0; place < 3; place++) {
+      view.top_ordinal = place == 0 ? 0 : place == 1 ? count / 2 : std::max(0, count - kPageRows);
+      std::vector<double> times;
+      for (int run = 0; run < 21; run++) {
+        start = std::chrono::steady_clock::now();
+        BuildGridPaint(grid, view, &shown, library, kPaintRight, &ops);
+        times.push_back(Since(start) * 1000);
+      }
+      std::sort(times.begin(), times.end());
+      slowest[place] = std::max(slowest[place], times[times.size() / 2]);
+    }
+  }
+  fprintf(out, "first_paint_us=%.0f", first_us);
+  for (int place = 0; place < 3; place++)
+    fprintf(out, " paint_us_%s=%.0f", kPlaces[place], slowest[place]);
+  fprintf(out, " ops=%zu\n", ops.size());
+  return 0;
+}
+
 }  // namespace
 
 int RunPerf(int argc, const char* const* argv, const PerfLibraryOpener& open_library, FILE* out,
@@ -177,7 +231,8 @@ int RunPerf(int argc, const char* const* argv, const PerfLibraryOpener& open_lib
   bool compare = command == "compare" && argc == 3;
   bool apply =
       command == "apply" && (argc == 3 || (argc == 4 && !strcmp(argv[3], "--overwrite-prices")));
-  if (!load && !compare && !apply) {
+  bool paint = command == "paint" && argc == 3;
+  if (!load && !compare && !apply && !paint) {
     fputs(kUsage, err);
     return 2;
   }
@@ -189,5 +244,6 @@ int RunPerf(int argc, const char* const* argv, const PerfLibraryOpener& open_lib
   }
   if (load) return LoadCommand(library, argv[1], out, err);
   if (compare) return CompareCommand(library, argv[1], argv[2], out, err);
+  if (paint) return PaintCommand(library, argv[1], argv[2], out, err);
   return ApplyCommand(library, argv[1], argv[2], argc == 4 ? 1 : 0, out, err);
 }

@@ -16,6 +16,7 @@ typedef std::function<PriceLibrary*(std::string* error)> PerfLibraryOpener;
 //   compare DIR FILE               load FILE, then compare it twice with the database in DIR
 //   apply DIR FILE [--overwrite-prices]
 //                                  load and compare, select every shown item, write them
+//   paint DIR FILE                 load and compare, then build one page's drawing list
 // Each prints one line of name=value pairs on out. Returns 0, 1 on a failure, 2 on a
 // usage error.
 int RunPerf(int argc, const char* const* argv, const PerfLibraryOpener& open_library, FILE* out,

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,32 @@ bool WriteText(const std::string& path, const std::string& text) {
   return fclose(f) == 0 && ok;
 }
 
+// Names for every level of the records' codes, every unit and every supplier, as the grid
+// shows them in its name columns.
+std::vector<NameEntry> NamesOf(const std::vector<std::vector<PriceItem>>& groups) {
+  std::set<Code> large, middle, small;
+  for (const std::vector<PriceItem>& group : groups) {
+    for (const PriceItem& item : group) {
+      const Code code = item.code;
+      large.insert(code & ~((Code(1) << 48) - 1));
+      middle.insert(code & ~((Code(1) << 32) - 1));
+      small.insert(code & ~((Code(1) << 16) - 1));
+    }
+  }
+  std::vector<NameEntry> names;
+  for (Code c : large)
+    names.push_back({NameTable::kLarge, c, 0, "大項目 " + std::to_string(CodeLargeItem(c))});
+  for (Code c : middle)
+    names.push_back({NameTable::kMiddle, c, 0, "中項目 " + std::to_string(CodeMiddleItem(c))});
+  for (Code c : small)
+    names.push_back({NameTable::kSmall, c, 0, "小項目 " + std::to_string(CodeSmallItem(c))});
+  for (unsigned u = 1; u <= 255; u++)
+    names.push_back({NameTable::kUnit, 0, u, "単位" + std::to_string(u)});
+  for (unsigned s = 1; s < 500; s++)
+    names.push_back({NameTable::kSupplier, 0, s, "商事 " + std::to_string(s)});
+  return names;
+}
+
 bool WriteDatabase(const std::string& dir, const Scenario& scenario) {
   std::string path = dir + "/" + kStoreFileName;
   remove(path.c_str());
@@ -38,7 +65,7 @@ bool WriteDatabase(const std::string& dir, const Scenario& scenario) {
   for (const std::vector<PriceItem>& group : groups)
     if (!group.empty() && !store.WriteGroup(group[0].code, group.data(), group.size()))
       return false;
-  return true;
+  return store.PutNames(NamesOf(groups));
 }
 
 // DIR/db and DIR/apply-db hold the databases; the update files lie in DIR.

@@ -150,13 +150,27 @@ measure() {
   fi
 
   # 5. One page's drawing list at the top, middle and end of 1M items: the slowest of the
-  # four column and change-line settings.
+  # four column and change-line settings, in the grid's benchmark (an in-memory library)
+  # and through the real library with the generated names, natively and under Wine.
   "$native/view/view_core_bench" --benchmark_filter=BM_BuildGridPaint --benchmark_format=csv \
     >"$tmp/paint.csv" 2>/dev/null
+  local places=(top middle end)
   for place in 0 1 2; do
     record "$name" "paint_us_$place" "$(grep "place:$place/" "$tmp/paint.csv" |
       awk -F, '{t = $3; if ($5 ~ /ms/) t *= 1000; if ($5 ~ /ns/) t /= 1000; if (t > m) m = t} END {printf "%.0f", m}')"
   done
+  if [ "$(timed "$perf" paint "$data/db" "$data/update-1m.costupdate")" != "-" ]; then
+    for place in "${places[@]}"; do
+      record "$name" "store_paint_us_$place" "$(field "paint_us_$place" "$tmp/out")"
+    done
+    record "$name" "store_first_paint_us" "$(field first_paint_us "$tmp/out")"
+  fi
+  if [ "$(timed "$wrun" "$data/db/costupdate-perf.exe" paint "$wdb" "$wdata\\update-1m.costupdate")" != "-" ]; then
+    for place in "${places[@]}"; do
+      record "$name" "wine_paint_us_$place" "$(field "paint_us_$place" "$tmp/out")"
+    done
+    record "$name" "wine_first_paint_us" "$(field first_paint_us "$tmp/out")"
+  fi
 }
 
 if [ -n "$reference" ]; then
@@ -185,7 +199,7 @@ row() {  # measure items unit target key...
   local measure="$1" items="$2" unit="$3" target="$4"
   shift 4
   local line
-  line=$(printf '%-40s %-5s' "$measure" "$items")
+  line=$(printf '%-44s %-5s' "$measure" "$items")
   for n in "${names[@]}"; do
     local value
     value="$("$@" "$n")"
@@ -196,7 +210,7 @@ row() {  # measure items unit target key...
 }
 key() { get "$2" "$1"; }
 load_mbps() { mbps "$(get "$2" "bytes_$1")" "$(get "$2" "load_ms_$1")"; }
-header=$(printf '%-40s %-5s' measure items)
+header=$(printf '%-44s %-5s' measure items)
 for n in "${names[@]}"; do header+=$(printf ' %12s' "$n"); done
 printf '%s %-6s %s\n' "$header" unit target
 for size in 10k 100k 1m; do
@@ -217,7 +231,15 @@ row "3. apply 100k items, 10 groups, native" 100k ms "" key apply_ms
 row "3. apply 100k items, 10 groups, Wine" 100k ms "<= 1 s" key wine_apply_ms
 row "4. peak memory, CLI compare, native" 1m KB "<= 3x file" key rss_kb
 row "4. peak memory, CLI compare, Wine" 1m KB "<= 3x file" key wine_rss_kb
-row "5. paint list, top" 1m us "<= 2 ms" key paint_us_0
-row "5. paint list, middle" 1m us "<= 2 ms" key paint_us_1
-row "5. paint list, end" 1m us "<= 2 ms" key paint_us_2
+row "5. paint list, in-memory library, top" 1m us "<= 2 ms" key paint_us_0
+row "5. paint list, in-memory library, middle" 1m us "<= 2 ms" key paint_us_1
+row "5. paint list, in-memory library, end" 1m us "<= 2 ms" key paint_us_2
+for place in top middle end; do
+  row "5. paint list, storage code, $place" 1m us "<= 2 ms" key "store_paint_us_$place"
+done
+for place in top middle end; do
+  row "5. paint list, QUPRA.dll, Wine, $place" 1m us "<= 2 ms" key "wine_paint_us_$place"
+done
+row "5. first paint after load, storage code" 1m us "" key store_first_paint_us
+row "5. first paint after load, QUPRA.dll" 1m us "" key wine_first_paint_us
 echo "file sizes: 1m $(get after bytes_1m) bytes; table as CSV: $csv"
