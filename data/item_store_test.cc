@@ -344,8 +344,8 @@ class GroupListLibrary : public FakePriceLibrary {
   }
 };
 
-// Part of the writing as first specified: a linear scan per item, and a further pass for
-// each item still eligible when the outer loop reaches it. An item gone from its group is
+// The writing done the simple way: a linear scan per item, and a further pass for each item
+// still eligible when the outer loop reaches it. An item gone from its group is
 // written whole, with the file's prices.
 void ReferenceApply(std::map<unsigned, std::vector<PriceItem>>* db,
                     const std::vector<PriceItem>& items, std::vector<ItemState>* states,
@@ -385,7 +385,7 @@ void ReferenceApply(std::map<unsigned, std::vector<PriceItem>>* db,
   }
 }
 
-TEST(ApplySelectedItems, AgreesWithTheFirstSpecificationOnRandomStores) {
+TEST(ApplySelectedItems, AgreesWithScansAndFurtherPassesOnRandomStores) {
   uint32_t seed = 77;
   auto next = [&seed] {
     seed = seed * 1103515245u + 12345u;
