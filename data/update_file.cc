@@ -33,10 +33,10 @@ struct ByteClasses {
   uint8_t of[256];
   constexpr ByteClasses() : of() {
     of[0] = kLineEndByte;
-    of['\r'] = kLineEndByte;
-    of['\n'] = kLineEndByte;
-    of[','] = kCommaByte;
-    of['"'] = kQuoteByte;
+    of[unsigned('\r')] = kLineEndByte;
+    of[unsigned('\n')] = kLineEndByte;
+    of[unsigned(',')] = kCommaByte;
+    of[unsigned('"')] = kQuoteByte;
   }
 };
 constexpr ByteClasses kClasses;
