@@ -33,19 +33,9 @@ class PriceStoreTest : public ::testing::Test {
   }
 
   void ExpectGroup(Code code, const std::vector<PriceItem>& expected) {
-    std::vector<PriceItem> got;
-    ASSERT_TRUE(store_.ReadGroup(code, &got));
-    ASSERT_EQ(expected.size(), got.size());
-    for (size_t i = 0; i < got.size(); ++i) EXPECT_TRUE(SameBytes(expected[i], got[i])) << i;
+    ::ExpectGroup(&store_, code, expected);
   }
-
-  // Runs SQL on the file through a connection of its own, as another program would.
-  void ExecBeside(const char* sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(SQLITE_OK, sqlite3_open(DbPath().c_str(), &db));
-    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql, nullptr, nullptr, nullptr)) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-  }
+  void ExecBeside(const char* sql) { ::ExecBeside(DbPath(), sql); }
 
   std::string dir_;
   PriceStore store_;

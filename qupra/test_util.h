@@ -1,14 +1,18 @@
-// Helpers of the qupra tests: fresh temporary folders, whole-file reads and sample records.
+// Helpers of the qupra tests: fresh temporary folders, whole-file reads, sample records and
+// checks of the store.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "data/price_item.h"
+#include "qupra/price_store.h"
 
 // An empty folder of its own for the running test, without a trailing separator.
 inline std::string FreshTestDir() {
@@ -54,4 +58,20 @@ inline PriceItem SampleItem(Code code, unsigned seed) {
 
 inline bool SameBytes(const PriceItem& a, const PriceItem& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The store's records of code's group are exactly expected, byte for byte.
+inline void ExpectGroup(PriceStore* store, Code code, const std::vector<PriceItem>& expected) {
+  std::vector<PriceItem> got;
+  ASSERT_TRUE(store->ReadGroup(code, &got));
+  ASSERT_EQ(expected.size(), got.size());
+  for (size_t i = 0; i < got.size(); ++i) EXPECT_TRUE(SameBytes(expected[i], got[i])) << i;
+}
+
+// Runs SQL on the database file through a connection of its own, as another program would.
+inline void ExecBeside(const std::string& db_path, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(db_path.c_str(), &db));
+  EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql, nullptr, nullptr, nullptr)) << sqlite3_errmsg(db);
+  sqlite3_close(db);
 }
