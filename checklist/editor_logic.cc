@@ -151,8 +151,10 @@ void RefreshCandidates(EditorControls* c, class CandidateList* candidates,
       task->GetLastModified(&time);
       if (!candidates->IsOutdated(time)) {
         text = "一覧に更新はありませんでした。";
+      } else if (!candidates->ReplaceFile(body, length)) {
+        // The old file and the rows shown from it stay as they were.
+        text = "一覧を保存できませんでした。";
       } else {
-        candidates->ReplaceFile(body, length);
         FillRows(c, IDC_CANDIDATE_LIST, *candidates);
         text = "一覧を更新しました。";
       }
@@ -217,7 +219,12 @@ bool EditorCommand(EditorControls* c, int id, int notification, UrlList* check_l
       RefreshCandidates(c, candidates, create_task);
       break;
     case kDialogOk:
-      if (CheckListChanged) check_list->Save();
+      // A list that could not be saved keeps the dialog open, so the edits are not lost
+      // and the end code never claims a saved list.
+      if (CheckListChanged && !check_list->Save()) {
+        c->Message("巡回チェックリストを保存できませんでした。", "巡回チェックリストの編集");
+        return false;
+      }
       *end_code = CheckListChanged;
       return true;
     case kDialogCancel:

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/faulty_file_ops.h"
 #include "resources/resource.h"
 
 namespace {
@@ -350,6 +351,46 @@ TEST_F(Editor, RefreshOutcomes) {
   EXPECT_EQ("http://127.0.0.1:8123/newdownload/BaseURLList.csv", requested_.back());
   SetEnv("COSTUPDATE_SERVER", "");
   EXPECT_EQ("http://update.kelvad.co.jp/newdownload/BaseURLList.csv", CandidateListAddress());
+}
+
+}  // namespace
+
+namespace {
+
+// A save or a refresh that cannot write its file says so and loses nothing: OK keeps the
+// dialog open with the edits, and the candidate rows stay those of the old file.
+TEST_F(Editor, FailedWritesAreToldAndLoseNothing) {
+  const std::string check_file = ReadFile(check_.path);
+  const std::string candidate_file = ReadFile(candidates_.path);
+  FaultyFileOps ops(kFailRename);
+  FaultyDisk disk(&ops);
+  SetListDisk(&disk);
+
+  c_.text[IDC_NAME_EDIT] = "n";
+  c_.text[IDC_URL_EDIT] = "http://h/n";
+  Command(IDC_ADD_ENTRY);
+  c_.messages.clear();
+  int end = -1;
+  EXPECT_FALSE(EditorCommand(&c_, 1, 0, &check_, &candidates_, create_, &end));
+  EXPECT_EQ(-1, end);
+  EXPECT_EQ(
+      std::vector<std::string>{
+          "巡回チェックリストの編集: 巡回チェックリストを保存できませんでした。"},
+      c_.messages);
+  EXPECT_EQ("abcn", Rows());
+  EXPECT_EQ(check_file, ReadFile(check_.path));
+
+  task_body_ = "r,http://m/r\r\n";
+  c_.messages.clear();
+  Command(IDC_REFRESH_CANDIDATES);
+  EXPECT_EQ(std::vector<std::string>{"一覧を更新: 一覧を保存できませんでした。"}, c_.messages);
+  EXPECT_EQ((std::vector<std::string>{"p", "q"}), c_.rows[IDC_CANDIDATE_LIST]);
+  EXPECT_EQ(candidate_file, ReadFile(candidates_.path));
+  EXPECT_EQ(2, ops.injected());
+
+  SetListDisk(nullptr);  // the disk works again: the same OK saves and ends
+  EXPECT_EQ(1, Command(1));
+  EXPECT_EQ(check_file + "n,http://h/n\r\n", ReadFile(check_.path));
 }
 
 }  // namespace

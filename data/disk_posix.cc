@@ -1,4 +1,6 @@
 // The file system through POSIX calls, for the native build.
+#include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +9,7 @@
 #include <string>
 
 #include "data/disk.h"
+#include "data/file_ops.h"
 
 namespace {
 
@@ -20,6 +23,30 @@ void ToCalendar(const struct tm& t, long nanoseconds, CalendarTime* out) {
   out->second = uint16_t(t.tm_sec);
   out->milliseconds = uint16_t(nanoseconds / 1000000);
 }
+
+class PosixFileOps : public FileOps {
+ public:
+  File Create(const char* path) override {
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return fd < 0 ? kNoFile : File(fd);
+  }
+  bool Write(File file, const void* data, size_t size) override {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      ssize_t n = write(int(file), p, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      p += n;
+      size -= size_t(n);
+    }
+    return true;
+  }
+  bool Flush(File file) override { return fsync(int(file)) == 0; }
+  bool Close(File file) override { return close(int(file)) == 0; }
+  bool Rename(const char* from, const char* to) override { return rename(from, to) == 0; }
+  bool Remove(const char* path) override { return unlink(path) == 0; }
+  unsigned ProcessId() override { return unsigned(getpid()); }
+};
 
 class PosixDisk : public Disk {
  public:
@@ -41,20 +68,16 @@ class PosixDisk : public Disk {
   }
 
   bool ReplaceFile(const char* path, const void* data, size_t size) override {
-    std::string temp = std::string(path) + ".tmp" + std::to_string(getpid());
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
-    bool ok = (size == 0 || std::fwrite(data, 1, size, f) == size);
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (fsync(fileno(f)) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
-    if (ok) ok = std::rename(temp.c_str(), path) == 0;
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    return ReplaceThroughTemp(RealFileOps(), path, data, size);
   }
 };
 
 }  // namespace
+
+FileOps* RealFileOps() {
+  static PosixFileOps ops;
+  return &ops;
+}
 
 Disk* RealDisk() {
   static PosixDisk disk;

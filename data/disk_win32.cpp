@@ -5,8 +5,36 @@
 #include <string>
 
 #include "data/disk.h"
+#include "data/file_ops.h"
 
 namespace {
+
+class WindowsFileOps : public FileOps {
+ public:
+  File Create(const char* path) override {
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<File>(file);
+  }
+  bool Write(File file, const void* data, size_t size) override {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      DWORD chunk = size > 0x40000000 ? 0x40000000 : DWORD(size), done = 0;
+      if (!WriteFile(reinterpret_cast<HANDLE>(file), p, chunk, &done, nullptr) || done == 0)
+        return false;
+      p += done;
+      size -= done;
+    }
+    return true;
+  }
+  bool Flush(File file) override { return FlushFileBuffers(reinterpret_cast<HANDLE>(file)); }
+  bool Close(File file) override { return CloseHandle(reinterpret_cast<HANDLE>(file)); }
+  bool Rename(const char* from, const char* to) override {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  }
+  bool Remove(const char* path) override { return DeleteFileA(path); }
+  unsigned ProcessId() override { return unsigned(GetCurrentProcessId()); }
+};
 
 class WindowsDisk : public Disk {
  public:
@@ -35,29 +63,16 @@ class WindowsDisk : public Disk {
   }
 
   bool ReplaceFile(const char* path, const void* data, size_t size) override {
-    std::string temp = std::string(path) + ".tmp" + std::to_string(GetCurrentProcessId());
-    HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    const char* p = static_cast<const char*>(data);
-    while (ok && size > 0) {
-      DWORD chunk = size > 0x40000000 ? 0x40000000 : DWORD(size);
-      DWORD done = 0;
-      ok = WriteFile(file, p, chunk, &done, nullptr) && done == chunk;
-      p += chunk;
-      size -= chunk;
-    }
-    ok = FlushFileBuffers(file) && ok;
-    ok = CloseHandle(file) && ok;
-    if (ok)
-      ok = MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok) DeleteFileA(temp.c_str());
-    return ok;
+    return ReplaceThroughTemp(RealFileOps(), path, data, size);
   }
 };
 
 }  // namespace
+
+FileOps* RealFileOps() {
+  static WindowsFileOps ops;
+  return &ops;
+}
 
 Disk* RealDisk() {
   static WindowsDisk disk;
