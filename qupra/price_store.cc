@@ -252,6 +252,7 @@ void PriceStore::Close() {
   sqlite3_close(db_);
   db_ = nullptr;
   DropCache();
+  unreadable_.clear();
   checked_ = false;
   data_version_ = -1;
 }
@@ -367,6 +368,15 @@ bool PriceStore::QueryItem(Code code, PriceItem* out) {
 }
 
 bool PriceStore::ReadGroup(Code code, std::vector<PriceItem>* out) {
+  bool ok = ReadGroupRecords(code, out);
+  if (ok)
+    unreadable_.erase(CodeGroup(code));
+  else
+    unreadable_.insert(CodeGroup(code));
+  return ok;
+}
+
+bool PriceStore::ReadGroupRecords(Code code, std::vector<PriceItem>* out) {
   out->clear();
   // Callers read a group to change it and write it back: they get what the file holds now.
   if (!db_ || !Revalidate(true)) return false;
@@ -391,6 +401,8 @@ bool PriceStore::WriteGroup(Code code, const PriceItem* items, size_t count) {
   unsigned group = CodeGroup(code);
   for (size_t i = 0; i < count; ++i)
     if (CodeGroup(items[i].code) != group) return false;
+  // Written back, a group read in part would lose the records that were not read.
+  if (unreadable_.count(group)) return false;
   Transaction t(db_);
   // Holding the write lock, the version tells whether anyone else wrote since the last look.
   if (!t.begun() || !CheckDataVersion()) return false;
@@ -405,7 +417,11 @@ bool PriceStore::WriteGroup(Code code, const PriceItem* items, size_t count) {
     insert.BindBlob(4, &items[i], sizeof(PriceItem));
     if (!insert.Run()) return false;
   }
-  if (!t.Commit()) return false;
+  if (!t.Commit()) {
+    // A commit that failed part way may have reached the file or not: read it again.
+    DropCache();
+    return false;
+  }
   cache_.Update(group, items, count);
   return true;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "data/price_item.h"
@@ -67,7 +68,8 @@ class PriceStore {
   // gives true and no records, a failure false and no records.
   bool ReadGroup(Code code, std::vector<PriceItem>* out);
   // Replaces the group's records by items, in one transaction. A record of another group,
-  // or a group of category 0, refuses the whole write: false, nothing changed.
+  // or a group of category 0, refuses the whole write: false, nothing changed. So does a
+  // group whose last ReadGroup failed: its caller could not have seen all its records.
   bool WriteGroup(Code code, const PriceItem* items, size_t count);
   // Replaces the stored record of each item's code in place, or appends it to its group,
   // keeping the groups' other records; all or nothing. Items of category 0 refuse the lot.
@@ -110,6 +112,7 @@ class PriceStore {
   const GroupCache::Entry* Group(unsigned group);
   // Reads the group into the cache within a read transaction.
   void LoadGroup(unsigned group);
+  bool ReadGroupRecords(Code code, std::vector<PriceItem>* out);
   // The first record of code straight from the file, for a group too large to hold.
   bool QueryItem(Code code, PriceItem* out);
 
@@ -124,6 +127,7 @@ class PriceStore {
   };
   NameCache names_[5];
   int64_t data_version_ = -1;
+  std::unordered_set<unsigned> unreadable_;  // groups whose last ReadGroup failed
   bool checked_ = false;  // the cache matches data_version_, as read at checked_at_
   uint64_t checked_at_ = 0;
 };
