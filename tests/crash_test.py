@@ -1,0 +1,301 @@
+#!/usr/bin/env python3
+"""Kills costupdate-cli.exe under Wine at random moments of a Patrol and of a database
+write, many times, and checks what it leaves: every cache file holds its old or its new
+bytes, every database group its old or its new records, and the database opens.
+
+usage: crash_test.py BIN_DIR WORK_DIR [--rounds N] [--seed S] [--only patrol|database]
+"""
+
+import argparse
+import hashlib
+import os
+import random
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+WINE_RUN = os.path.join(HERE, "..", "scripts", "wine-run.sh")
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine_env():
+    env = dict(os.environ)
+    env.setdefault("WINEPREFIX", os.path.join(HERE, "..", "build", "windows", "wineprefix"))
+    env.update(LC_ALL="ja_JP.UTF-8", WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    return env
+
+
+def run(args, cwd, timeout=120):
+    """Runs a Windows program to its end; (exit code, standard output)."""
+    done = subprocess.run([WINE_RUN] + args, cwd=cwd, stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, timeout=timeout)
+    return done.returncode, done.stdout
+
+
+def run_and_kill(args, cwd, delay):
+    """Starts a Windows program and kills it after delay seconds unless it ended before;
+    True when it was killed. The process started is the Windows process itself."""
+    process = subprocess.Popen(["wine"] + args, cwd=cwd, env=wine_env(),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        process.wait(timeout=delay)
+        return False
+    except subprocess.TimeoutExpired:
+        process.send_signal(signal.SIGKILL)
+        process.wait()
+        return True
+
+
+def timed_run(args, cwd, prepare=lambda: None):
+    """Runs the program twice, started as the killed runs are; the exit code and output of
+    the second run and the shorter time, which the kills are spread over."""
+    times = []
+    for _ in range(2):
+        prepare()
+        start = time.monotonic()
+        process = subprocess.Popen(["wine"] + args, cwd=cwd, env=wine_env(),
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        out, _ = process.communicate(timeout=120)
+        times.append(time.monotonic() - start)
+    return process.returncode, out, min(times)
+
+
+def content(seed, size):
+    """Deterministic bytes that differ from version to version."""
+    out = bytearray()
+    block = hashlib.sha256(seed.encode()).digest()
+    while len(out) < size:
+        block = hashlib.sha256(block).digest()
+        out += block
+    return bytes(out[:size])
+
+
+def read(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return None
+
+
+# The Patrol: eight addresses on the loopback server, bodies sent in pieces so that the
+# downloads end, and their cache files are written, at different moments.
+def patrol_crashes(bin_dir, work, rounds, rng):
+    root = os.path.join(work, "www")
+    program = os.path.join(work, "program")
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(os.path.join(root, "upd"))
+    os.makedirs(program)
+    for name in ("costupdate-cli.exe", "QUPRA.dll"):
+        shutil.copy(os.path.join(bin_dir, name), program)
+    sizes = [64 << 10, 128 << 10, 256 << 10, 512 << 10, 768 << 10, 1 << 20, 1536 << 10, 2 << 20]
+    port_file = os.path.join(work, "port")
+    rules = os.path.join(work, "rules.txt")
+    with open(rules, "w") as f:
+        for i, size in enumerate(sizes):
+            f.write("/upd/f%d.dat pieces=%d/%d\n" % (i, max(size // 8, 4096), 20 + 10 * i))
+    server = subprocess.Popen([sys.executable, os.path.join(HERE, "http_server.py"), "--root", root,
+                               "--rules", rules, "--port-file", port_file, "--timeout", "900"],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        for _ in range(100):
+            if os.path.exists(port_file) and open(port_file).read().strip():
+                break
+            time.sleep(0.1)
+        port = int(open(port_file).read())
+        with open(os.path.join(program, "FavoriteList.txt"), "w") as f:
+            for i in range(len(sizes)):
+                f.write("file %d,http://127.0.0.1:%d/upd/f%d.dat\r\n" % (i, port, i))
+        version = [0] * len(sizes)
+
+        def serve(i):
+            with open(os.path.join(root, "upd", "f%d.dat" % i), "wb") as f:
+                f.write(content("f%d v%d" % (i, version[i]), sizes[i]))
+
+        for i in range(len(sizes)):
+            serve(i)
+        cli = [os.path.join(program, "costupdate-cli.exe"), "patrol"]
+        code, out, duration = timed_run(cli, program)
+        if code != 0:
+            fail("the first Patrol ended with %d: %s" % (code, out))
+        cache_dir = os.path.join(program, "HDTMP")
+        # Which cache file belongs to which address: the one with its bytes.
+        cache = {}
+        for name in os.listdir(cache_dir):
+            data = read(os.path.join(cache_dir, name))
+            for i in range(len(sizes)):
+                if data == content("f%d v0" % i, sizes[i]):
+                    cache[i] = os.path.join(cache_dir, name)
+        if len(cache) != len(sizes):
+            fail("the first Patrol wrote %d of %d cache files" % (len(cache), len(sizes)))
+
+        killed = mixed = left_temp = r = 0
+        while killed < rounds and r < 3 * rounds:
+            r += 1
+            before = {i: read(cache[i]) for i in cache}
+            for i in range(len(sizes)):
+                if rng.random() < 0.7:
+                    version[i] += 1
+                    serve(i)
+            served = {i: read(os.path.join(root, "upd", "f%d.dat" % i)) for i in cache}
+            killed += run_and_kill(cli, program, rng.uniform(0, duration * 0.95))
+            new = old = 0
+            for i in cache:
+                now = read(cache[i])
+                if now == served[i] and now != before[i]:
+                    new += 1
+                elif now == before[i]:
+                    old += 1
+                else:
+                    fail("round %d: cache file of address %d holds neither its old nor its new "
+                         "bytes (%s bytes)" % (r, i, None if now is None else len(now)))
+            mixed += new > 0 and old > 0 and any(before[i] != served[i] for i in cache)
+            # A killed write leaves its temporary file; it is never taken for a cache file.
+            temps = [n for n in os.listdir(cache_dir) if ".tmp" in n]
+            left_temp += len(temps)
+            for n in temps:
+                os.remove(os.path.join(cache_dir, n))
+        code, out, _ = timed_run(cli, program)
+        if code != 0:
+            fail("the Patrol after the kills ended with %d" % code)
+        for i in cache:
+            if read(cache[i]) != read(os.path.join(root, "upd", "f%d.dat" % i)):
+                fail("after the kills a full Patrol did not bring address %d up to date" % i)
+        print("patrol: %d rounds, %d killed (a Patrol takes %.2f s), %d with some cache files "
+              "new and some old, %d temporary files left by killed writes"
+              % (r, killed, duration, mixed, left_temp))
+        if killed < rounds:
+            fail("only %d of %d runs were killed before they ended" % (killed, rounds))
+        return killed
+    finally:
+        server.terminate()
+        server.wait()
+
+
+# The database: twenty groups of 2,500 records, every record changed by the update file,
+# written group by group by `apply`.
+GROUPS = 20
+PER_GROUP = 2500
+
+
+def code_text(g, k):
+    return "2-%02d-%04d-%04d-0001" % (g + 1, k // 100, k % 100)
+
+
+def item_line(g, k, version):
+    return "%s,item %d-%d v%d,note,%d,%d,3,110,1\r\n" % (
+        code_text(g, k), g, k, version, 1000 + k + version, 1100 + k + version)
+
+
+def groups_of(path):
+    """The records of every group, in group order; fails when the file does not open."""
+    db = sqlite3.connect(path)
+    try:
+        check = db.execute("PRAGMA integrity_check").fetchone()[0]
+        if check != "ok":
+            fail("integrity check: " + check)
+        groups = {}
+        for grp, record in db.execute("SELECT grp, record FROM items ORDER BY grp, pos"):
+            groups.setdefault(grp, []).append(bytes(record))
+        return groups
+    finally:
+        db.close()
+
+
+def database_crashes(bin_dir, work, rounds, rng):
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    for name in ("costupdate-cli.exe", "QUPRA.dll", "qupra-tool.exe"):
+        shutil.copy(os.path.join(bin_dir, name), work)
+    with open(os.path.join(work, "seed.csv"), "w", newline="") as f:
+        for g in range(GROUPS):
+            for k in range(PER_GROUP):
+                f.write(item_line(g, k, 0))
+    with open(os.path.join(work, "update.costupdate"), "w", newline="") as f:
+        f.write("title\r\n")
+        for g in range(GROUPS):
+            for k in range(PER_GROUP):
+                f.write(item_line(g, k, 1))
+    tool = os.path.join(work, "qupra-tool.exe")
+    for args in (["init", windows_path(work)],
+                 ["import", windows_path(work), windows_path(os.path.join(work, "seed.csv"))]):
+        code, _ = run([tool] + args, work)
+        if code != 0:
+            fail("qupra-tool %s ended with %d" % (args[0], code))
+    db = os.path.join(work, "qupra.db")
+    template = os.path.join(work, "old.db")
+    shutil.move(db, template)
+    old = groups_of(template)
+
+    cli = [os.path.join(work, "costupdate-cli.exe"), "apply", "update.costupdate", "--all",
+           "--overwrite-prices"]
+    code, out, duration = timed_run(cli, work, lambda: shutil.copy(template, db))
+    if code != 0 or not out.strip().endswith(b"written %d" % (GROUPS * PER_GROUP)):
+        fail("the first apply ended with %d: %s" % (code, out[-200:]))
+    new = groups_of(db)
+    if len(old) != GROUPS or len(new) != GROUPS or any(old[g] == new[g] for g in old):
+        fail("the first apply did not change every group")
+
+    killed = mixed = r = 0
+    while killed < rounds and r < 3 * rounds:
+        r += 1
+        for name in ("qupra.db", "qupra.db-journal"):
+            if os.path.exists(os.path.join(work, name)):
+                os.remove(os.path.join(work, name))
+        shutil.copy(template, db)
+        killed += run_and_kill(cli, work, rng.uniform(0, duration * 0.95))
+        # The program itself opens the file first, as a user's next start would (rolling back
+        # what the killed write left); it shows exactly the items of the groups still old.
+        code, out = run([os.path.join(work, "costupdate-cli.exe"), "compare",
+                         "update.costupdate"], work)
+        if code != 0:
+            fail("round %d: compare after the kill ended with %d" % (r, code))
+        now = groups_of(db)
+        old_groups = 0
+        for g in old:
+            if now.get(g) == old[g]:
+                old_groups += 1
+            elif now.get(g) != new[g]:
+                fail("round %d: group %d holds neither its old nor its new records" % (r, g))
+        shown = out.strip().splitlines()[-1].decode("ascii", "replace")
+        if shown != "shown %d of %d" % (old_groups * PER_GROUP, GROUPS * PER_GROUP):
+            fail("round %d: %d groups old but compare says %s" % (r, old_groups, shown))
+        mixed += 0 < old_groups < GROUPS
+    print("database: %d rounds, %d killed (an apply takes %.2f s), %d left some groups new and "
+          "some old" % (r, killed, duration, mixed))
+    if killed < rounds:
+        fail("only %d of %d runs were killed before they ended" % (killed, rounds))
+    return killed
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("bin_dir")
+    parser.add_argument("work")
+    parser.add_argument("--rounds", type=int, default=50)
+    parser.add_argument("--seed", type=int, default=int(time.time()))
+    parser.add_argument("--only", choices=("patrol", "database"))
+    args = parser.parse_args()
+    rng = random.Random(args.seed)
+    print("seed %d" % args.seed)
+    if args.only != "database":
+        patrol_crashes(args.bin_dir, os.path.join(args.work, "patrol"), args.rounds, rng)
+    if args.only != "patrol":
+        database_crashes(args.bin_dir, os.path.join(args.work, "database"), args.rounds, rng)
+    print("crash_test: ok")
+
+
+if __name__ == "__main__":
+    main()
