@@ -86,6 +86,19 @@ void ReloadAfterListChange() {
   RepaintView(ItemView);
 }
 
+// Items whose group could not be written stay selected and shown; the message says why
+// they did not go away.
+void OnApply(HWND window) {
+  int failed_groups = 0;
+  ApplySelectedItems(Library, Store.items, Store.count, Store.states, KindFilter, OverwritePrices,
+                     &failed_groups);
+  ItemStatesChanged();
+  RepaintView(ItemView);
+  if (failed_groups > 0)
+    MessageBoxA(window, "データベースに書き込めなかった項目があります。", "書き込み",
+                MB_OK | MB_ICONWARNING);
+}
+
 void OnEditCheckList(HWND window) {
   if (!RunCheckListEditor(window)) return;
   if (MessageBoxA(window, "今すぐ更新を確認しますか？", "巡回", MB_YESNO) == IDYES)
@@ -114,10 +127,7 @@ void OnCommand(HWND window, int id, int code) {
       ReloadAfterListChange();
       return;
     case IDC_APPLY:
-      ApplySelectedItems(Library, Store.items, Store.count, Store.states, KindFilter,
-                         OverwritePrices);
-      ItemStatesChanged();
-      RepaintView(ItemView);
+      OnApply(window);
       return;
     case IDC_SELECT_ALL:
       SelectAllOrClear(Store.states, Store.count, KindFilter);

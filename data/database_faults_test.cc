@@ -14,6 +14,7 @@
 #include "data/item_store.h"
 #include "qupra/faulty_vfs.h"
 #include "qupra/store_library.h"
+#include "qupra/test_util.h"
 
 namespace {
 
@@ -167,6 +168,24 @@ TEST_F(DatabaseFaults, ReadOnlyFileIsNeverMarkedWritten) {
   EXPECT_EQ(3, Apply(&library, &states));
   vfs.set_read_only_database(false);
   EXPECT_EQ(3, CheckFile(states));
+}
+
+// A file damaged after its first page is no database to the library: nothing is found,
+// nothing is written, and the file is left as it was.
+TEST_F(DatabaseFaults, CorruptFileIsLeftAlone) {
+  Seed(nullptr);
+  std::string path = dir_ + "/" + kStoreFileName, bytes, after;
+  ASSERT_TRUE(ReadWholeFile(path, &bytes));
+  for (size_t i = 100; i < bytes.size(); ++i) bytes[i] = char(0x5A ^ (i * 7));
+  ASSERT_TRUE(WriteWholeFile(path, bytes));
+  StoreLibrary library;
+  library.InitDatabase(dir_.c_str());
+  std::vector<ItemState> states = Select(&library);
+  for (size_t i = 0; i + 1 < file_.size(); ++i) EXPECT_EQ(kNewItemState | StateSelected, states[i]);
+  EXPECT_EQ(3, Apply(&library, &states));
+  for (size_t i = 0; i + 1 < file_.size(); ++i) EXPECT_FALSE(states[i] & StateApplied) << i;
+  ASSERT_TRUE(ReadWholeFile(path, &after));
+  EXPECT_TRUE(after == bytes);
 }
 
 // Another program holds the write lock for longer than the library waits.
