@@ -15,30 +15,13 @@
 #include "data/cache_path.h"
 #include "net/fake_transport.h"
 #include "net/file_handle.h"
+#include "net/test_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const char kOld[] = "old cache contents";
-
-std::string Read(const fs::path& path) {
-  std::string bytes;
-  FILE* f = std::fopen(path.string().c_str(), "rb");
-  if (!f) return "<none>";
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  std::fclose(f);
-  return bytes;
-}
-
-void Write(const fs::path& path, const std::string& bytes) {
-  FILE* f = std::fopen(path.string().c_str(), "wb");
-  ASSERT_TRUE(f) << path;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
 
 // The real disk, or one whose replacements all fail.
 class FailingDisk : public Disk {
@@ -127,7 +110,7 @@ TEST_F(PatrolTest, RewritesExactlyTheFilesThatDiffer) {
   for (const Case& c : cases) {
     list.Add(c.url, c.url);
     network_.Serve(c.url, c.served);
-    if (c.cached) Write(CacheFile(c.url), c.cached);
+    if (c.cached) WriteTestFile(CacheFile(c.url), c.cached);
   }
   // Unchanged files keep their time: set it well back and look again afterwards.
   auto old_time = fs::file_time_type::clock::now() - std::chrono::hours(24 * 30);
@@ -144,7 +127,7 @@ TEST_F(PatrolTest, RewritesExactlyTheFilesThatDiffer) {
     EXPECT_EQ(c.url, lines[i].name);
     EXPECT_EQ(c.url, lines[i].url);
     EXPECT_EQ(c.outcome, DescribeOutcome(lines[i]));
-    EXPECT_EQ(c.after, Read(CacheFile(c.url)));
+    EXPECT_EQ(c.after, ReadTestFile(CacheFile(c.url)));
     if (c.cached && lines[i].outcome != kPatrolWritten) {
       // Wine keeps file times in whole seconds; a rewrite would show today.
       auto moved = fs::last_write_time(CacheFile(c.url)) - old_time;
@@ -169,7 +152,7 @@ TEST_F(PatrolTest, SameAddressTwiceWritesOnce) {
   ASSERT_EQ(2u, lines.size());
   std::multiset<std::string> outcomes = {DescribeOutcome(lines[0]), DescribeOutcome(lines[1])};
   EXPECT_EQ((std::multiset<std::string>{"written", "unchanged"}), outcomes);
-  EXPECT_EQ("twice", Read(CacheFile("http://h/twice.dat")));
+  EXPECT_EQ("twice", ReadTestFile(CacheFile("http://h/twice.dat")));
 }
 
 // A write that fails leaves the old file whole; an address without a usable cache name is
@@ -181,7 +164,7 @@ TEST_F(PatrolTest, FailuresOfTheCacheSide) {
   list.Add("device", "http://h\\con");
   network_.Serve("http://h/changed.dat", Body("new contents"));
   network_.Serve("http://h/new.dat", Body("new file"));
-  Write(CacheFile("http://h/changed.dat"), kOld);
+  WriteTestFile(CacheFile("http://h/changed.dat"), kOld);
   FailingDisk disk;
   std::vector<PatrolLine> lines =
       RunPatrolCore(list, program_dir_.c_str(), network_.Factory(), &disk);
@@ -189,8 +172,8 @@ TEST_F(PatrolTest, FailuresOfTheCacheSide) {
   EXPECT_EQ("failed: cache write", DescribeOutcome(lines[0]));
   EXPECT_EQ("failed: cache write", DescribeOutcome(lines[1]));
   EXPECT_EQ("failed: no cache file name", DescribeOutcome(lines[2]));
-  EXPECT_EQ(kOld, Read(CacheFile("http://h/changed.dat")));
-  EXPECT_EQ("<none>", Read(CacheFile("http://h/new.dat")));
+  EXPECT_EQ(kOld, ReadTestFile(CacheFile("http://h/changed.dat")));
+  EXPECT_EQ("<none>", ReadTestFile(CacheFile("http://h/new.dat")));
   EXPECT_EQ(2u, network_.TransportsMade());
 
   class CheckList empty;
@@ -211,13 +194,13 @@ TEST(FileHandle, WriteSeekReadAndClosed) {
   FileHandle f;
   EXPECT_FALSE(f.IsOpen());
   char buffer[16] = {};
-  EXPECT_EQ(0u, f.Read(buffer, 4));
+  EXPECT_EQ(0u, f.ReadTestFile(buffer, 4));
   EXPECT_EQ(0u, f.Write("x", 1));
   EXPECT_EQ(-1, f.Seek(0, kSeekBegin));
   EXPECT_EQ(0u, f.GetSize());
   ASSERT_EQ(1, f.Open(path.c_str(), kFileRead, kShareRead, kOpenExisting));
   EXPECT_EQ(6, f.Seek(6, kSeekBegin));
-  EXPECT_EQ(4u, f.Read(buffer, sizeof buffer));
+  EXPECT_EQ(4u, f.ReadTestFile(buffer, sizeof buffer));
   EXPECT_STREQ("6789", buffer);
   EXPECT_EQ(8, f.Seek(-2, kSeekEnd));
   EXPECT_EQ(9, f.Seek(1, kSeekCurrent));

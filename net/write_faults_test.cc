@@ -17,30 +17,13 @@
 #include "data/faulty_file_ops.h"
 #include "net/fake_transport.h"
 #include "net/patrol_core.h"
+#include "net/test_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const char kUrl[] = "http://h/monthly.dat";
-
-std::string Read(const fs::path& path) {
-  std::string bytes;
-  FILE* f = std::fopen(path.string().c_str(), "rb");
-  if (!f) return "<none>";
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  std::fclose(f);
-  return bytes;
-}
-
-void Write(const fs::path& path, const std::string& bytes) {
-  FILE* f = std::fopen(path.string().c_str(), "wb");
-  ASSERT_TRUE(f) << path;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
 
 std::vector<std::string> Listing(const fs::path& dir) {
   std::vector<std::string> names;
@@ -109,8 +92,7 @@ TEST_F(WriteFaults, OldBytesStayAndNoTemporaryFileIsLeft) {
          return DescribeOutcome(RunPatrolCore(list, ProgramDir, network.Factory(), disk)[0]);
        },
        "written", "failed: cache write"},
-      {"check list", [] { return fs::path(CheckList.GetFilePath()); },
-       "new,http://h/new.dat\r\n",
+      {"check list", [] { return fs::path(CheckList.GetFilePath()); }, "new,http://h/new.dat\r\n",
        [](Disk* disk) {
          SetListDisk(disk);
          CheckList.Load();
@@ -145,7 +127,7 @@ TEST_F(WriteFaults, OldBytesStayAndNoTemporaryFileIsLeft) {
                      (old[0] == '<' ? ", no old file" : ", old file"));
         fs::path file = p.file();
         fs::remove(file);
-        if (old[0] != '<') Write(file, old);
+        if (old[0] != '<') WriteTestFile(file, old);
         std::vector<std::string> before = Listing(dir_);
         FaultyFileOps ops(fault);
         FaultyDisk disk(&ops);
@@ -153,7 +135,7 @@ TEST_F(WriteFaults, OldBytesStayAndNoTemporaryFileIsLeft) {
         SetListDisk(nullptr);
         if (fault == kNoFault) {
           EXPECT_EQ(p.told_on_success, told);
-          EXPECT_EQ(p.new_bytes, Read(file));
+          EXPECT_EQ(p.new_bytes, ReadTestFile(file));
           continue;
         }
         EXPECT_EQ(1, ops.injected());
@@ -164,7 +146,7 @@ TEST_F(WriteFaults, OldBytesStayAndNoTemporaryFileIsLeft) {
           int count = old[0] == '<' ? 0 : 1;
           EXPECT_EQ("0 " + std::to_string(count) + "=" + std::to_string(count), told);
         }
-        EXPECT_EQ(0u, BytesLost(old, Read(file)));
+        EXPECT_EQ(0u, BytesLost(old, ReadTestFile(file)));
         EXPECT_EQ(before, Listing(dir_));
       }
     }
