@@ -194,13 +194,13 @@ TEST(FileHandle, WriteSeekReadAndClosed) {
   FileHandle f;
   EXPECT_FALSE(f.IsOpen());
   char buffer[16] = {};
-  EXPECT_EQ(0u, f.ReadTestFile(buffer, 4));
+  EXPECT_EQ(0u, f.Read(buffer, 4));
   EXPECT_EQ(0u, f.Write("x", 1));
   EXPECT_EQ(-1, f.Seek(0, kSeekBegin));
   EXPECT_EQ(0u, f.GetSize());
   ASSERT_EQ(1, f.Open(path.c_str(), kFileRead, kShareRead, kOpenExisting));
   EXPECT_EQ(6, f.Seek(6, kSeekBegin));
-  EXPECT_EQ(4u, f.ReadTestFile(buffer, sizeof buffer));
+  EXPECT_EQ(4u, f.Read(buffer, sizeof buffer));
   EXPECT_STREQ("6789", buffer);
   EXPECT_EQ(8, f.Seek(-2, kSeekEnd));
   EXPECT_EQ(9, f.Seek(1, kSeekCurrent));
