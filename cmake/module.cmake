@@ -7,7 +7,8 @@
 #   *_test.cc       portable unit tests       -> NAME_tests (run natively and under Wine)
 #   *_win32_test.cpp  tests of the Win32 layer -> NAME_tests on Windows
 #   *_bench.cc      benchmarks                -> NAME_bench with COSTUPDATE_BENCHMARKS
-#   *_fuzz.cc       libFuzzer targets         -> one exe each with COSTUPDATE_FUZZ (clang)
+#   *_fuzz.cc       libFuzzer targets         -> one exe each with COSTUPDATE_FUZZ (clang); the
+#                                                libraries are built for coverage then
 #   *_main.cc, *_main_win32.cpp are entry points and left to the folder.
 function(costupdate_module name)
   cmake_parse_arguments(M "" "" "DEPS;TEST_DEPS;EXCLUDE" ${ARGN})
@@ -63,7 +64,6 @@ function(costupdate_module name)
       get_filename_component(fuzzer ${f} NAME_WE)
       add_executable(${fuzzer} ${f})
       target_link_libraries(${fuzzer} PRIVATE ${name} ${M_TEST_DEPS})
-      target_compile_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
       target_link_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
     endforeach()
   endif()
