@@ -267,7 +267,7 @@ void ShuffleStep(T* a, size_t n) {
 }
 
 // Sorts items[0, n) into the order of SortItems in place, drops every record whose code
-// equals that of the record kept before it, and zeroes the freed records. Returns the kept
+// equals that of a record kept before it, and zeroes the freed records. Returns the kept
 // count, or SIZE_MAX when memory runs out (items untouched).
 size_t SortInPlace(PriceItem* items, size_t n) {
   if (n == 0) return 0;
@@ -284,21 +284,38 @@ size_t SortInPlace(PriceItem* items, size_t n) {
   // memory, each key read before its bytes are written.
   size_t* from = reinterpret_cast<size_t*>(keys);
   std::vector<bool> is_kept;
+  std::vector<SortKey> run;
+  size_t kept = 0;
   try {
     is_kept.assign(n, false);
+    // A run of records equal in order, keys[s, e), is in the order of their lines from the
+    // last. Codes that differ only in the ignored bytes may stand between two lines of one
+    // code, so a code is dropped when it was kept anywhere in the run, not only just before.
+    for (size_t s = 0, e; s < n; s = e) {
+      for (e = s + 1; e < n && keys[e].code == keys[s].code; e++) {
+      }
+      Code first = items[keys[s].index].code;
+      bool one_code = true;
+      for (size_t i = s + 1; i < e && one_code; i++) one_code = items[keys[i].index].code == first;
+      if (one_code) {
+        size_t index = keys[s].index;
+        from[kept++] = index;
+        is_kept[index] = true;
+        continue;
+      }
+      run.assign(keys + s, keys + e);
+      for (SortKey& k : run) k.code = items[k.index].code;
+      std::sort(run.begin(), run.end(), Before);
+      for (size_t i = 0; i < run.size(); i++)
+        if (i == 0 || run[i].code != run[i - 1].code) is_kept[run[i].index] = true;
+      std::sort(run.begin(), run.end(),
+                [](const SortKey& x, const SortKey& y) { return x.index > y.index; });
+      for (const SortKey& k : run)
+        if (is_kept[k.index]) from[kept++] = k.index;
+    }
   } catch (const std::bad_alloc&) {
     free(keys);
     return SIZE_MAX;
-  }
-  size_t kept = 0;
-  Code last = 0;
-  for (size_t i = 0; i < n; i++) {
-    size_t index = keys[i].index;
-    Code code = items[index].code;
-    if (kept > 0 && code == last) continue;
-    last = code;
-    from[kept++] = index;
-    is_kept[index] = true;
   }
   for (size_t index = 0, j = kept; j < n; index++)
     if (!is_kept[index]) from[j++] = index;

@@ -48,6 +48,7 @@ int CompareCodes(Code a, Code b);
 void PreShuffle(PriceItem** pointers, int count);
 
 // Orders the records by CompareCodes, among equal codes the later record first, and drops
-// every record whose code equals that of the record kept before it; the freed records at
-// the end become zero. 1 when done, 0 when memory runs out (records left as they were).
+// every record whose code equals that of a record kept before it (of one code the last
+// line's record stays); the freed records at the end become zero. 1 when done, 0 when memory runs
+// out (records left as they were).
 int SortItems(PriceItem* items, int count);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -366,29 +367,46 @@ TEST(UpdateFile, VariantsOfCategoryOneAndTwoCodesAreBothKept) {
   EXPECT_STREQ("wide", f.items[2].material_name);
 }
 
-TEST(UpdateFile, VariantBetweenDuplicatesKeepsThemApart) {
-  // The later line sorts first among equals, so the variant separates the two lines of
-  // the same code and neither is dropped.
-  Loaded f(
-      "2-05-0044-0007-0001,old,,1\n"
-      "2-05-0300-0007-0001,variant,,2\n"
-      "2-05-0044-0007-0001,new,,3\n");
-  ASSERT_EQ(3, f.count);
-  EXPECT_STREQ("new", f.items[0].material_name);
-  EXPECT_STREQ("variant", f.items[1].material_name);
-  EXPECT_STREQ("old", f.items[2].material_name);
+TEST(UpdateFile, VariantBetweenDuplicatesDoesNotKeepBoth) {
+  // The later line sorts first among equals, so a variant can stand between two lines of
+  // one code; the older line must still go, or the grid shows the code twice and either
+  // line's values may be written.
+  struct Case {
+    const char* text;
+    const char* first;
+    const char* second;
+  } cases[] = {
+      {"2-05-0044-0007-0001,old,,1\n"
+       "2-05-0300-0007-0001,variant,,2\n"
+       "2-05-0044-0007-0001,new,,3\n",
+       "new", "variant"},
+      {"1-05-0044-0007-0001,old,,1\n"
+       "1-05-0044-0263-0001,variant,,2\n"
+       "1-05-0044-0007-0001,older,,1\n"
+       "1-05-0044-0007-0001,new,,3\n"
+       "1-05-0044-0263-0001,variant2,,2\n",
+       "variant2", "new"},
+  };
+  for (const Case& c : cases) {
+    Loaded f(c.text);
+    ASSERT_EQ(2, f.count) << c.text;
+    EXPECT_STREQ(c.first, f.items[0].material_name);
+    EXPECT_STREQ(c.second, f.items[1].material_name);
+    EXPECT_TRUE(IsZero(f.items[2]));
+  }
 }
 
 // Expected result of SortItems: stable order by code with later records first among
-// equals, then the drop of records equal in code to the one kept before.
+// equals, then the drop of records equal in code to one kept before.
 std::vector<PriceItem> ReferenceSort(const std::vector<PriceItem>& in) {
   std::vector<PriceItem> reversed(in.rbegin(), in.rend());
   std::stable_sort(reversed.begin(), reversed.end(), [](const PriceItem& a, const PriceItem& b) {
     return CompareCodes(a.code, b.code) < 0;
   });
   std::vector<PriceItem> out;
+  std::set<Code> kept;
   for (const PriceItem& r : reversed)
-    if (out.empty() || out.back().code != r.code) out.push_back(r);
+    if (kept.insert(Code(r.code)).second) out.push_back(r);
   return out;
 }
 
