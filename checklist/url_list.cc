@@ -32,6 +32,23 @@ UrlEntry MakeEntry(const char* name, const char* url) {
   return e;
 }
 
+// A field written so that reading gives it back: a comma or a quote byte would split the
+// line or start quoting, so each is written inside quotes of the other kind. Other bytes
+// are written as they are, so an ordinary entry's line is plain "name,address".
+void AppendField(std::string* out, const char* field) {
+  for (const char* p = field; *p; ++p) {
+    if (*p == ',' || *p == '\'') {
+      *out += '"';
+      *out += *p;
+      *out += '"';
+    } else if (*p == '"') {
+      *out += "'\"'";
+    } else {
+      *out += *p;
+    }
+  }
+}
+
 bool ReadWholeFile(const std::string& path, std::string* out) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
@@ -101,9 +118,14 @@ int UrlList::Load() {
 std::string UrlList::SaveBytes() const {
   std::string bytes;
   for (const UrlEntry& e : entries_) {
-    char line[1024];
-    int n = std::snprintf(line, sizeof line, "%s,%s\r\n", e.name, e.url);
-    bytes.append(line, size_t(n));
+    AppendField(&bytes, e.name);
+    bytes += ',';
+    AppendField(&bytes, e.url);
+    // An empty last field, or CR bytes at the end of the line, would be lost on reading;
+    // one more comma keeps the address whole (later fields are ignored).
+    size_t n = std::strlen(e.url);
+    if (n == 0 || e.url[n - 1] == '\r') bytes += ',';
+    bytes += "\r\n";
   }
   return bytes;
 }

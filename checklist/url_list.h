@@ -31,7 +31,8 @@ class UrlList {
 
   // Reads list lines from bytes as Load reads the file.
   void LoadFromBytes(const std::string& bytes);
-  // The bytes Save writes.
+  // The bytes Save writes: a line "name,address" per entry, with quotes where needed so
+  // that LoadFromBytes gives the same entries back.
   std::string SaveBytes() const;
 
  private:

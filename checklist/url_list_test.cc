@@ -170,15 +170,47 @@ TEST_F(UrlListFiles, SaveAndLoadBack) {
   list.Add("月次", "http://h/a.dat");
   list.Add("x,y", "u");
   EXPECT_EQ(1, list.Save());
-  EXPECT_EQ("月次,http://h/a.dat\r\nx,y,u\r\n", Read("FavoriteList.txt"));
+  EXPECT_EQ("月次,http://h/a.dat\r\nx\",\"y,u\r\n", Read("FavoriteList.txt"));
   class CheckList back;
   back.Load();
   ASSERT_EQ(2, back.GetCount());
   char text[256];
   back.GetName(1, text);
-  EXPECT_STREQ("x", text);  // a comma in a name does not survive
+  EXPECT_STREQ("x,y", text);
   back.GetUrl(1, text);
-  EXPECT_STREQ("y", text);
+  EXPECT_STREQ("u", text);
+}
+
+TEST(UrlListSave, EveryEntryReadsBackAsItWas) {
+  // Without quoting, the comma would move "y" into the address, the quote bytes would
+  // swallow the line and lose the entry, and the empty or CR-ended address would be cut.
+  struct Case {
+    const char* name;
+    const char* url;
+    const char* line;
+  } cases[] = {
+      {"月次", "http://h/a.dat", "月次,http://h/a.dat\r\n"},
+      {"x,y", "u", "x\",\"y,u\r\n"},
+      {"Bob's", "http://h/b", "Bob\"'\"s,http://h/b\r\n"},
+      {"a\"b", "u", "a'\"'b,u\r\n"},
+      {"n", "u?a='1',b=\"2\"", "n,u?a=\"'\"1\"'\"\",\"b='\"'2'\"'\r\n"},
+      {"n", "", "n,,\r\n"},
+      {"", "", ",,\r\n"},
+      {"c\r", "u\r", "c\r,u\r,\r\n"},
+  };
+  for (const Case& c : cases) {
+    class CheckList list;
+    list.Add(c.name, c.url);
+    EXPECT_EQ(c.line, list.SaveBytes()) << c.name;
+    class CheckList back;
+    back.LoadFromBytes(list.SaveBytes());
+    ASSERT_EQ(1, back.GetCount()) << c.name;
+    char text[256];
+    back.GetName(0, text);
+    EXPECT_STREQ(c.name, text);
+    back.GetUrl(0, text);
+    EXPECT_STREQ(c.url, text) << c.name;
+  }
 }
 
 TEST_F(UrlListFiles, FailedSaveKeepsTheOldFile) {
