@@ -29,6 +29,8 @@ bool FinishSignal::WaitPast(uint64_t seen, int milliseconds) {
 namespace {
 
 const size_t kReadSize = 4096;
+// The most a task sets aside for an announced length before the body comes.
+const uint64_t kReserveLimit = uint64_t(1) << 20;
 const size_t kUrlSize = 512;
 // How long a destroyed task's worker may take to end after its transport was aborted.
 const int kAbortGraceMs = 2000;
@@ -140,7 +142,9 @@ struct TaskState {
     try {
       std::lock_guard<std::mutex> lock(mutex);
       std::vector<char>().swap(data);
-      if (has_length) data.reserve(size_t(length));
+      // Room for the announced body, up to a point: a header alone must not hold memory
+      // that no body fills, up to the cap for every task of a Patrol.
+      if (has_length) data.reserve(size_t(length < kReserveLimit ? length : kReserveLimit));
     } catch (const std::bad_alloc&) {
       Fail(DownloadOutOfMemory);
       return;
