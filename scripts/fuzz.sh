@@ -1,13 +1,70 @@
 #!/bin/bash
-# Builds the libFuzzer targets with clang and runs each for a while (default 60 s).
-# usage: scripts/fuzz.sh [SECONDS]
+# Builds the libFuzzer targets (clang, every library instrumented) and runs them one after
+# the other from generated seeds; exits 1 when any target finds a fault.
+#
+# usage: scripts/fuzz.sh [--quick | --long | --runs N | --time SECONDS] [TARGET...]
+#   --quick       15 s per target with -seed=1 (the default; what scripts/test.sh runs)
+#   --long        10,000,000 executions per target
+#   --runs N      N executions per target
+#   --time S      S seconds per target
+# Corpora grow in build/fuzz/corpus/TARGET, logs go to build/fuzz/logs/TARGET.log (a line
+# per run in summary.log), and a failing input is kept as build/fuzz/findings/TARGET-crash-...
+# (or -timeout-, -oom-, -leak-).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-command -v clang++ >/dev/null || { echo "fuzz: needs clang (apt-get install clang)"; exit 2; }
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j2 --target update_file_fuzz url_list_fuzz
-for fuzzer in build/fuzz/data/update_file_fuzz build/fuzz/checklist/url_list_fuzz; do
-  mkdir -p "build/fuzz/corpus/$(basename "$fuzzer")"
-  "$fuzzer" -max_total_time="${1:-60}" -max_len=4096 "build/fuzz/corpus/$(basename "$fuzzer")"
+
+limit=(-max_total_time=15 -seed=1)
+case "${1:-}" in
+  --quick) shift ;;
+  --long) limit=(-runs=10000000); shift ;;
+  --runs) limit=(-runs="$2"); shift 2 ;;
+  --time) limit=(-max_total_time="$2"); shift 2 ;;
+  -*) sed -n '2,12p' "$0"; exit 2 ;;
+esac
+
+# Each target, where it is built and its own options.
+declare -A dir=([update_file_fuzz]=data [url_list_fuzz]=checklist [cache_path_fuzz]=data
+  [http_download_task_fuzz]=net [is_outdated_fuzz]=checklist)
+declare -A options=([update_file_fuzz]="-max_len=4096" [url_list_fuzz]="-max_len=4096"
+  [cache_path_fuzz]="-max_len=1024" [is_outdated_fuzz]="-max_len=64"
+  [http_download_task_fuzz]="-max_len=512 -malloc_limit_mb=64")
+all=(update_file_fuzz url_list_fuzz cache_path_fuzz is_outdated_fuzz http_download_task_fuzz)
+targets=("${all[@]}")
+[ $# -eq 0 ] || targets=("$@")
+for t in "${targets[@]}"; do
+  [ -n "${dir[$t]:-}" ] || { echo "fuzz: no target $t (${all[*]})"; exit 2; }
 done
+
+scripts/setup.sh
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j2 --target "${targets[@]}"
+out=build/fuzz
+python3 scripts/fuzz-seeds.py "$out/seeds"
+mkdir -p "$out/logs" "$out/findings"
+
+failed=()
+for t in "${targets[@]}"; do
+  mkdir -p "$out/corpus/$t"
+  log="$out/logs/$t.log"
+  echo "fuzz: $t ${limit[*]} (log $log)"
+  # A new input lands in the corpus (the first folder); the seeds are only read.
+  # shellcheck disable=SC2086
+  if "$out/${dir[$t]}/$t" "${limit[@]}" ${options[$t]} -timeout=30 -print_final_stats=1 \
+      -artifact_prefix="$out/findings/$t-" "$out/corpus/$t" "$out/seeds/$t" >"$log" 2>&1; then
+    status=ok
+  else
+    status=FAILED
+    failed+=("$t")
+  fi
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  counters=$(sed -n 's/^INFO: Loaded 1 modules *(\([0-9]*\) inline 8-bit counters).*/\1/p' "$log" | head -1)
+  last=$(grep -E '^#[0-9]+' "$log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)
+  files=$(find "$out/corpus/$t" -type f | wc -l)
+  echo "fuzz: $t $status: ${runs:-?} runs, ${last:-no coverage line}, corpus $files files," \
+    "${counters:-?} counters in the linked code" | tee -a "$out/logs/summary.log"
+  [ "$status" = ok ] || tail -n 40 "$log"
+done
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzz: findings in ${failed[*]} (inputs in $out/findings/)"
+  exit 1
+fi
