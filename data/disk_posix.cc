@@ -1,10 +1,13 @@
 // The file system through POSIX calls, for the native build.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -28,7 +31,11 @@ class PosixFileOps : public FileOps {
  public:
   File Create(const char* path) override {
     int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    return fd < 0 ? kNoFile : File(fd);
+    if (fd < 0) return kNoFile;
+    // Held until the file is closed: RemoveUnlessOpen leaves a locked file alone.
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    return File(fd);
   }
   bool Write(File file, const void* data, size_t size) override {
     const char* p = static_cast<const char*>(data);
@@ -45,6 +52,29 @@ class PosixFileOps : public FileOps {
   bool Close(File file) override { return close(int(file)) == 0; }
   bool Rename(const char* from, const char* to) override { return rename(from, to) == 0; }
   bool Remove(const char* path) override { return unlink(path) == 0; }
+  bool RemoveUnlessOpen(const char* path) override {
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool removed = flock(fd, LOCK_EX | LOCK_NB) == 0 && unlink(path) == 0;
+    close(fd);
+    return removed;
+  }
+  std::vector<std::string> NamesStartingWith(const char* path_prefix) override {
+    std::string prefix = path_prefix, folder = ".";
+    size_t slash = prefix.rfind('/');
+    if (slash != std::string::npos) {
+      folder = slash == 0 ? "/" : prefix.substr(0, slash);
+      prefix.erase(0, slash + 1);
+    }
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir))
+      if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+        names.push_back(entry->d_name);
+    closedir(dir);
+    return names;
+  }
   unsigned ProcessId() override { return unsigned(getpid()); }
 };
 

@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "data/file_ops.h"
 
 #ifndef _WIN32
 #include <sys/time.h>
@@ -57,6 +61,35 @@ TEST(RealDisk, FailedReplaceLeavesNothingBehind) {
     EXPECT_EQ("target", entry.path().filename().string());
   }
   EXPECT_EQ(1, entries);
+  std::filesystem::remove_all(dir);
+}
+
+// Temporary files that killed writes of the same file left behind go with the next write
+// that succeeds; one whose write is still going on, and every other name, stay.
+TEST(RealDisk, ReplaceRemovesStaleTemporaryFiles) {
+  std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "disk_stale";
+  std::filesystem::remove_all(dir);
+  ASSERT_TRUE(std::filesystem::create_directories(dir));
+  const char* stale[] = {"list.txt.tmp1", "list.txt.tmp4294967295"};
+  const char* kept[] = {"list.txt.tmp", "list.txt.tmpx1", "xlist.txt.tmp1", "list.txt.tmp1.bak",
+                        "other.txt.tmp1"};
+  for (const char* name : stale) std::fclose(std::fopen((dir / name).string().c_str(), "wb"));
+  for (const char* name : kept) std::fclose(std::fopen((dir / name).string().c_str(), "wb"));
+  std::string writing = (dir / "list.txt.tmp77").string();
+  FileOps::File open = RealFileOps()->Create(writing.c_str());
+  ASSERT_NE(FileOps::kNoFile, open);
+
+  std::string target = (dir / "list.txt").string();
+  ASSERT_TRUE(RealDisk()->ReplaceFile(target.c_str(), "new", 3));
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(
+      (std::vector<std::string>{"list.txt", "list.txt.tmp", "list.txt.tmp1.bak", "list.txt.tmp77",
+                                "list.txt.tmpx1", "other.txt.tmp1", "xlist.txt.tmp1"}),
+      left);
+  RealFileOps()->Close(open);
   std::filesystem::remove_all(dir);
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "data/disk.h"
 #include "data/file_ops.h"
@@ -33,6 +34,24 @@ class WindowsFileOps : public FileOps {
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   }
   bool Remove(const char* path) override { return DeleteFileA(path); }
+  bool RemoveUnlessOpen(const char* path) override {
+    // Create opens without sharing, so a file still being written cannot be opened here.
+    HANDLE file = CreateFileA(path, DELETE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    return CloseHandle(file);
+  }
+  std::vector<std::string> NamesStartingWith(const char* path_prefix) override {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(path_prefix) + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+  }
   unsigned ProcessId() override { return unsigned(GetCurrentProcessId()); }
 };
 
