@@ -26,21 +26,6 @@ namespace {
 
 const char kEditorCaption[] = "巡回チェックリストの編集";
 
-// A dialog or message box of this process with the caption, waited for up to 20 s.
-HWND WaitDialog(const char* caption) {
-  for (int i = 0; i < 400; ++i) {
-    HWND w = FindWindowA("#32770", caption);
-    if (w && IsWindowVisible(w)) return w;
-    Sleep(50);
-  }
-  return nullptr;
-}
-
-bool Gone(HWND w) {
-  for (int i = 0; i < 400 && IsWindow(w); ++i) Sleep(50);
-  return !IsWindow(w);
-}
-
 // What the driver thread does to the dialog.
 struct Driver {
   HWND dialog = nullptr;
@@ -58,18 +43,7 @@ struct Driver {
     PostMessageA(Item(id), BM_CLICK, 0, 0);
     Answer(caption, answer);
   }
-  void Answer(const char* caption, int answer) {
-    HWND box = WaitDialog(caption);
-    if (!box) {
-      boxes.push_back(std::string("no box ") + caption);
-      return;
-    }
-    char text[256] = "";
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    boxes.push_back(std::string(caption) + ": " + text);
-    PostMessageA(box, WM_COMMAND, WPARAM(answer), 0);
-    Gone(box);
-  }
+  void Answer(const char* caption, int answer) { boxes.push_back(AnswerBox(caption, answer)); }
   void Pick(int list, int row) {
     SendMessageA(Item(list), LB_SETCURSEL, WPARAM(row), 0);
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(list, LBN_SELCHANGE),

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "data/qupra_binding.h"
@@ -38,4 +40,31 @@ inline HWND OpenMainWindow() {
   return CreateWindowExA(0, kMainWindowClass, "単価アップデートプログラム",
                          WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
                          Instance, nullptr);
+}
+
+// A dialog or message box of this process with the caption, waited for up to 20 s.
+inline HWND WaitDialog(const char* caption) {
+  for (int i = 0; i < 400; ++i) {
+    HWND w = FindWindowA("#32770", caption);
+    if (w && IsWindowVisible(w)) return w;
+    Sleep(50);
+  }
+  return nullptr;
+}
+
+inline bool Gone(HWND w) {
+  for (int i = 0; i < 400 && IsWindow(w); ++i) Sleep(50);
+  return !IsWindow(w);
+}
+
+// Answers the message box with the caption, from a thread other than the one showing it;
+// "caption: text", or "no box caption" when none came.
+inline std::string AnswerBox(const char* caption, int answer) {
+  HWND box = WaitDialog(caption);
+  if (!box) return std::string("no box ") + caption;
+  char text[256] = "";
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  PostMessageA(box, WM_COMMAND, WPARAM(answer), 0);
+  Gone(box);
+  return std::string(caption) + ": " + text;
 }

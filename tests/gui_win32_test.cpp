@@ -4,10 +4,12 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/globals.h"
@@ -225,6 +227,32 @@ TEST_F(MainWindowTest, ClicksSelectAndApplyKeepsDatabasePrices) {
   EXPECT_EQ(67000u, Stored(kSteel2).execution_price);
   EXPECT_EQ(71000u, Stored(kSteel2).estimate_price);
   EXPECT_TRUE(ShownIndices().empty());
+}
+
+// A group the database cannot give whole (a row there is not its own) is not written:
+// its item stays shown and selected, and a message says so.
+TEST_F(MainWindowTest, ApplyTellsWhenAGroupCannotBeWritten) {
+  Prepare(true);
+  Open();
+  Pump();
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open((dir_ + "qupra.db").c_str(), &db));
+  std::string damage = "INSERT INTO items(grp, pos, code, record) VALUES(" +
+                       std::to_string(CodeGroup(kPlywood)) + ", 1, 1, zeroblob(84))";
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, damage.c_str(), nullptr, nullptr, nullptr));
+  sqlite3_close(db);
+
+  Click(IDC_SELECT_ALL);
+  Click(IDC_OVERWRITE_PRICES);
+  std::string box;
+  std::thread answer([&] { box = AnswerBox("書き込み", IDOK); });
+  Click(IDC_APPLY);
+  answer.join();
+  EXPECT_EQ("書き込み: データベースに書き込めなかった項目があります。", box);
+  EXPECT_EQ((std::vector<int>{4}), ShownIndices());
+  EXPECT_TRUE(Store.states[4] & StateSelected);
+  EXPECT_EQ(67000u, Stored(kSteel2).execution_price);
+  EXPECT_EQ(1u, Stored(kPlywood).supplier_code);
 }
 
 TEST_F(MainWindowTest, FiltersHideRowsAndKeepThemFromBeingWritten) {
