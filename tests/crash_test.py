@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
-"""Kills costupdate-cli.exe under Wine at random moments of a Patrol and of a database
+"""Kills the programs under Wine at random moments of a Patrol and of a database
 write, many times, and checks what it leaves: every cache file holds its old or its new
 bytes, every database group its old or its new records, and the database opens.
 
-usage: crash_test.py BIN_DIR WORK_DIR [--rounds N] [--seed S] [--only patrol|database]
+usage: crash_test.py BIN_DIR WORK_DIR [--rounds N] [--gui-rounds N] [--seed S]
+                     [--only patrol|database]
+
+--rounds kills of costupdate-cli.exe (50) and then, when there is a display, --gui-rounds
+kills of CostUpdate.exe (10), whose Patrol and apply are started by posting the commands of
+their buttons to the main window.
 """
 
 import argparse
@@ -58,6 +63,25 @@ def run_and_kill(args, cwd, delay):
         return True
 
 
+def gui_run_and_kill(bin_dir, exe, args, cwd, commands, delay):
+    """Starts the GUI, waits for its main window, posts the commands as button clicks do and
+    kills it delay seconds later. The window never ends by itself, so it is always killed."""
+    process = subprocess.Popen(["wine", exe] + args, cwd=cwd, env=wine_env(),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    probe = os.path.join(bin_dir, "window_probe.exe")
+    try:
+        _, report = run([probe, "wait", "CUMainWndClass", "30000"], cwd)
+        if b"title=" not in report:
+            fail("the main window did not open: %s" % report)
+        for command in commands:
+            run([probe, "command", "CUMainWndClass", "1000", str(command)], cwd)
+        time.sleep(delay)
+    finally:
+        process.send_signal(signal.SIGKILL)
+        process.wait()
+    return True
+
+
 def timed_run(args, cwd, prepare=lambda: None):
     """Runs the program twice, started as the killed runs are; the exit code and output of
     the second run and the shorter time, which the kills are spread over."""
@@ -92,13 +116,13 @@ def read(path):
 
 # The Patrol: eight addresses on the loopback server, bodies sent in pieces so that the
 # downloads end, and their cache files are written, at different moments.
-def patrol_crashes(bin_dir, work, rounds, rng):
+def patrol_crashes(bin_dir, work, rounds, rng, gui):
     root = os.path.join(work, "www")
     program = os.path.join(work, "program")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(os.path.join(root, "upd"))
     os.makedirs(program)
-    for name in ("costupdate-cli.exe", "QUPRA.dll"):
+    for name in ("costupdate-cli.exe", "CostUpdate.exe", "QUPRA.dll"):
         shutil.copy(os.path.join(bin_dir, name), program)
     sizes = [64 << 10, 128 << 10, 256 << 10, 512 << 10, 768 << 10, 1 << 20, 1536 << 10, 2 << 20]
     port_file = os.path.join(work, "port")
@@ -151,7 +175,11 @@ def patrol_crashes(bin_dir, work, rounds, rng):
                     version[i] += 1
                     serve(i)
             served = {i: read(os.path.join(root, "upd", "f%d.dat" % i)) for i in cache}
-            killed += run_and_kill(cli, program, rng.uniform(0, duration * 0.8))
+            if gui:
+                killed += gui_run_and_kill(bin_dir, os.path.join(program, "CostUpdate.exe"), [],
+                                           program, [1563], rng.uniform(0, duration))
+            else:
+                killed += run_and_kill(cli, program, rng.uniform(0, duration * 0.8))
             new = old = 0
             for i in cache:
                 now = read(cache[i])
@@ -178,9 +206,9 @@ def patrol_crashes(bin_dir, work, rounds, rng):
         left = [n for n in os.listdir(cache_dir) if ".tmp" in n]
         if left:
             fail("temporary files left after a full Patrol: %s" % left)
-        print("patrol: %d rounds, %d killed (a Patrol takes %.2f s), %d with some cache files "
+        print("%s patrol: %d rounds, %d killed (a Patrol takes %.2f s), %d with some cache files "
               "new and some old, %d temporary files left by killed writes (removed by the "
-              "next Patrol)" % (r, killed, duration, mixed, len(temps)))
+              "next Patrol)" % ("GUI" if gui else "CLI", r, killed, duration, mixed, len(temps)))
         if killed < rounds:
             fail("only %d of %d runs were killed before they ended" % (killed, rounds))
         return killed
@@ -200,8 +228,9 @@ def code_text(g, k):
 
 
 def item_line(g, k, version):
+    # The prices stay: the window's apply keeps the database's prices.
     return "%s,item %d-%d v%d,note,%d,%d,3,110,1\r\n" % (
-        code_text(g, k), g, k, version, 1000 + k + version, 1100 + k + version)
+        code_text(g, k), g, k, version, 1000 + k, 1100 + k)
 
 
 def groups_of(path):
@@ -219,10 +248,10 @@ def groups_of(path):
         db.close()
 
 
-def database_crashes(bin_dir, work, rounds, rng):
+def database_crashes(bin_dir, work, rounds, rng, gui):
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    for name in ("costupdate-cli.exe", "QUPRA.dll", "qupra-tool.exe"):
+    for name in ("costupdate-cli.exe", "CostUpdate.exe", "QUPRA.dll", "qupra-tool.exe"):
         shutil.copy(os.path.join(bin_dir, name), work)
     with open(os.path.join(work, "seed.csv"), "w", newline="") as f:
         for g in range(GROUPS):
@@ -260,7 +289,13 @@ def database_crashes(bin_dir, work, rounds, rng):
             if os.path.exists(os.path.join(work, name)):
                 os.remove(os.path.join(work, name))
         shutil.copy(template, db)
-        killed += run_and_kill(cli, work, rng.uniform(0, duration * 0.8))
+        if gui:
+            # Select all, then apply; the window is killed while the apply runs or after.
+            killed += gui_run_and_kill(bin_dir, os.path.join(work, "CostUpdate.exe"),
+                                       ["update.costupdate"], work, [2000, 1919],
+                                       rng.uniform(0, duration))
+        else:
+            killed += run_and_kill(cli, work, rng.uniform(0, duration * 0.8))
         # The program itself opens the file first, as a user's next start would (rolling back
         # what the killed write left); it shows exactly the items of the groups still old.
         code, out = run([os.path.join(work, "costupdate-cli.exe"), "compare",
@@ -278,8 +313,8 @@ def database_crashes(bin_dir, work, rounds, rng):
         if shown != "shown %d of %d" % (old_groups * PER_GROUP, GROUPS * PER_GROUP):
             fail("round %d: %d groups old but compare says %s" % (r, old_groups, shown))
         mixed += 0 < old_groups < GROUPS
-    print("database: %d rounds, %d killed (an apply takes %.2f s), %d left some groups new and "
-          "some old" % (r, killed, duration, mixed))
+    print("%s database: %d rounds, %d killed (an apply takes %.2f s), %d left some groups new and "
+          "some old" % ("GUI" if gui else "CLI", r, killed, duration, mixed))
     if killed < rounds:
         fail("only %d of %d runs were killed before they ended" % (killed, rounds))
     return killed
@@ -292,13 +327,21 @@ def main():
     parser.add_argument("--rounds", type=int, default=50)
     parser.add_argument("--seed", type=int, default=int(time.time()))
     parser.add_argument("--only", choices=("patrol", "database"))
+    parser.add_argument("--gui-rounds", type=int, default=10,
+                        help="rounds with the window program killed instead (needs a display)")
     args = parser.parse_args()
     rng = random.Random(args.seed)
     print("seed %d" % args.seed)
-    if args.only != "database":
-        patrol_crashes(args.bin_dir, os.path.join(args.work, "patrol"), args.rounds, rng)
-    if args.only != "patrol":
-        database_crashes(args.bin_dir, os.path.join(args.work, "database"), args.rounds, rng)
+    args.bin_dir = os.path.abspath(args.bin_dir)
+    runs = [(False, args.rounds)]
+    if args.gui_rounds > 0 and os.environ.get("DISPLAY"):
+        runs.append((True, args.gui_rounds))
+    for gui, rounds in runs:
+        where = os.path.join(args.work, "gui" if gui else "cli")
+        if args.only != "database":
+            patrol_crashes(args.bin_dir, os.path.join(where, "patrol"), rounds, rng, gui)
+        if args.only != "patrol":
+            database_crashes(args.bin_dir, os.path.join(where, "database"), rounds, rng, gui)
     print("crash_test: ok")
 
 
