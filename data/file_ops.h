@@ -40,6 +40,3 @@ FileOps* RealFileOps();
 // the temporary files of earlier writes of path that were cut short (the program ended in
 // the middle) are removed too, unless their writes are still going on.
 bool ReplaceThroughTemp(FileOps* ops, const char* path, const void* data, size_t size);
-
-// The temporary file's name for path.
-std::string TempNameFor(FileOps* ops, const char* path);

@@ -3,36 +3,31 @@
 
 #include "data/file_ops.h"
 
-std::string TempNameFor(FileOps* ops, const char* path) {
-  return std::string(path) + ".tmp" + std::to_string(ops->ProcessId());
-}
-
 namespace {
 
-// The name is path's name, ".tmp" and a process number: a temporary file of path.
-bool IsTempOf(const std::string& prefix, const std::string& name) {
-  size_t digits = name.find_last_not_of("0123456789") + 1;
-  if (digits == name.size()) return false;
-  size_t head = digits;  // the name before its number, ending in ".tmp"
-  if (head > prefix.size() || prefix.compare(prefix.size() - head, head, name, 0, head) != 0)
-    return false;
-  char before = head < prefix.size() ? prefix[prefix.size() - head - 1] : '\0';
-  return before == '\\' || before == '/';
+// Where the process number of a temporary file's name starts: the name is path's own name,
+// ".tmp" and digits, and prefix is path and ".tmp". 0 for any other name.
+size_t TempNumberAt(const std::string& prefix, const std::string& name) {
+  size_t head = name.find_last_not_of("0123456789") + 1;
+  if (head == 0 || head == name.size() || head >= prefix.size() ||
+      prefix.compare(prefix.size() - head, head, name, 0, head) != 0)
+    return 0;
+  char before = prefix[prefix.size() - head - 1];
+  return before == '\\' || before == '/' ? head : 0;
 }
 
 void RemoveStaleTemps(FileOps* ops, const char* path) {
   std::string prefix = std::string(path) + ".tmp";
   for (const std::string& name : ops->NamesStartingWith(prefix.c_str())) {
-    if (!IsTempOf(prefix, name)) continue;
-    std::string stale = prefix + name.substr(name.find_last_not_of("0123456789") + 1);
-    ops->RemoveUnlessOpen(stale.c_str());
+    if (size_t at = TempNumberAt(prefix, name))
+      ops->RemoveUnlessOpen((prefix + name.substr(at)).c_str());
   }
 }
 
 }  // namespace
 
 bool ReplaceThroughTemp(FileOps* ops, const char* path, const void* data, size_t size) {
-  std::string temp = TempNameFor(ops, path);
+  std::string temp = std::string(path) + ".tmp" + std::to_string(ops->ProcessId());
   FileOps::File file = ops->Create(temp.c_str());
   if (file == FileOps::kNoFile) {
     // A failed create may still have left an empty file behind.
