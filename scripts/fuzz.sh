@@ -26,7 +26,7 @@ esac
 # Each target, where it is built and its own options.
 declare -A dir=([update_file_fuzz]=data [url_list_fuzz]=checklist [cache_path_fuzz]=data
   [http_download_task_fuzz]=net [is_outdated_fuzz]=checklist)
-declare -A options=([update_file_fuzz]="-max_len=4096" [url_list_fuzz]="-max_len=4096"
+declare -A options=([update_file_fuzz]="-max_len=1024" [url_list_fuzz]="-max_len=4096"
   [cache_path_fuzz]="-max_len=1024" [is_outdated_fuzz]="-max_len=64"
   [http_download_task_fuzz]="-max_len=512 -malloc_limit_mb=64")
 all=(update_file_fuzz url_list_fuzz cache_path_fuzz is_outdated_fuzz http_download_task_fuzz)
