@@ -120,12 +120,12 @@ void CheckItems(const PriceItem* items, int count) {
 
 }  // namespace
 
-// The first byte chooses the size of the pieces the file is read in, 1 to 255 bytes or, for
-// 0xFF, the program's 1 MB (rarely: a buffer that large costs more than the rest of a run);
-// the rest is the file.
+// The first byte chooses the size of the pieces the file is read in: 1 to 255 bytes, or for
+// 0xFF the whole file in one piece, as the program's 1 MB pieces read any file this small
+// (a 1 MB buffer would cost more than all the rest of a run); the rest is the file.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  size_t chunk = data[0] < 0xFF ? size_t(data[0]) + 1 : kLoadChunkBytes;
+  size_t chunk = data[0] < 0xFF ? size_t(data[0]) + 1 : size;
   std::string file(reinterpret_cast<const char*>(data) + 1, size - 1);
   const char* text = file.c_str();  // ends at its first NUL, as the file does
   FakePriceLibrary library;

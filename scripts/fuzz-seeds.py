@@ -15,7 +15,7 @@ def cp932(text):
 
 
 def update_file_seeds():
-    # The first byte chooses the piece size the loader reads with (0xFF: 1 MB).
+    # The first byte chooses the piece size the loader reads with (0xFF: the whole file).
     files = {
         "plain": "単価アップデートファイル\r\n"
         "1-01-0001-0001-0001,異形棒鋼 D13,JIS G3112 SD295,67000,71000,3,110,27\r\n"
