@@ -22,6 +22,8 @@ void FinishSignal::Raise() {
 
 bool FinishSignal::WaitPast(uint64_t seen, int milliseconds) {
   std::unique_lock<std::mutex> lock(mutex_);
+  // A zero wait is a look: a timed wait would sleep until the timer interrupt comes.
+  if (milliseconds == 0) return count_ > seen;
   return changed_.wait_for(lock, std::chrono::milliseconds(milliseconds),
                            [&] { return count_ > seen; });
 }
@@ -63,7 +65,10 @@ class TaskEvents {
   // milliseconds < 0: no limit. Whether the event is set.
   bool WaitFor(Which e, int milliseconds) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (milliseconds >= 0)
+    // Wait(0) is how pollers look at a task; a timed wait, even an expired one, costs a
+    // sleep until the timer interrupt.
+    if (milliseconds == 0) return flags_[e];
+    if (milliseconds > 0)
       return changed_.wait_for(lock, std::chrono::milliseconds(milliseconds),
                                [&] { return flags_[e]; });
     changed_.wait(lock, [&] { return flags_[e]; });
