@@ -1,6 +1,7 @@
 // An in-memory PriceLibrary for tests and benchmarks, with switches that make it misbehave.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -228,8 +229,9 @@ class FakePriceLibrary : public PriceLibrary {
 
  private:
   // Larger requests fail, as they would on a real machine, instead of aborting under a
-  // sanitizer.
-  static const size_t kMaxBlockBytes = size_t(1) << 32;
+  // sanitizer: 4 GB, or half the address space of a 32-bit process.
+  static const size_t kMaxBlockBytes = sizeof(size_t) > 4 ? size_t(uint64_t(1) << 32)
+                                                          : SIZE_MAX / 2;
 
   // A header followed by the block's bytes; a handle is the header's address.
   struct Block {

@@ -31,22 +31,23 @@ bool IsSixteenBit(int value) { return value >= 0 && value <= 0xFFFF; }
 // Named apart from the portable functions they wrap; qupra.def exports them by ordinal only.
 extern "C" {
 
-int ExportInitDatabase(const char* program_dir) {
+int QUPRA_CALL ExportInitDatabase(const char* program_dir) {
   StoreLock lock;
   return g_store.Open(program_dir) ? 1 : 0;
 }
 
-int ExportGetItem(uint32_t code_low, uint32_t code_high, PriceItem* out) {
+int QUPRA_CALL ExportGetItem(uint32_t code_low, uint32_t code_high, PriceItem* out) {
   StoreLock lock;
   return g_store.GetItem(CodeFromHalves(code_low, code_high), out) ? 1 : 0;
 }
 
-int ExportGetLevelName(uint32_t code_low, uint32_t code_high, int level, char* out) {
+int QUPRA_CALL ExportGetLevelName(uint32_t code_low, uint32_t code_high, int level, char* out) {
   StoreLock lock;
   return g_store.GetLevelName(CodeFromHalves(code_low, code_high), level, out) ? 1 : 0;
 }
 
-void ExportReadGroup(uint32_t code_low, uint32_t code_high, int, void** block, int* count) {
+void QUPRA_CALL ExportReadGroup(uint32_t code_low, uint32_t code_high, int, void** block,
+                                int* count) {
   if (block) *block = nullptr;
   if (count) *count = 0;
   std::vector<PriceItem> items;
@@ -68,7 +69,8 @@ void ExportReadGroup(uint32_t code_low, uint32_t code_high, int, void** block, i
   *count = int(items.size());
 }
 
-void ExportWriteGroup(uint32_t code_low, uint32_t code_high, int, void* block, int count) {
+void QUPRA_CALL ExportWriteGroup(uint32_t code_low, uint32_t code_high, int, void* block,
+                                 int count) {
   Code code = CodeFromHalves(code_low, code_high);
   if (count < 0) return;
   StoreLock lock;
@@ -85,15 +87,15 @@ void ExportWriteGroup(uint32_t code_low, uint32_t code_high, int, void* block, i
   GlobalUnlock(handle);
 }
 
-uint64_t ExportParseItemCode(const char* text) { return ::ParseItemCode(text); }
+uint64_t QUPRA_CALL ExportParseItemCode(const char* text) { return ::ParseItemCode(text); }
 
-int ExportFormatItemCode(uint32_t code_low, uint32_t code_high, char* out) {
+int QUPRA_CALL ExportFormatItemCode(uint32_t code_low, uint32_t code_high, char* out) {
   if (!out) return 0;
   ::FormatItemCode(CodeFromHalves(code_low, code_high), out);
   return out[0] != '\0';
 }
 
-int ExportGetSupplierName(int supplier_code, char* out) {
+int QUPRA_CALL ExportGetSupplierName(int supplier_code, char* out) {
   if (!IsSixteenBit(supplier_code)) {
     if (out) out[0] = '\0';
     return 0;
@@ -102,7 +104,7 @@ int ExportGetSupplierName(int supplier_code, char* out) {
   return g_store.GetSupplierName(unsigned(supplier_code), out) ? 1 : 0;
 }
 
-int ExportGetUnitName(int unit_code, char* out) {
+int QUPRA_CALL ExportGetUnitName(int unit_code, char* out) {
   if (!IsSixteenBit(unit_code)) {
     if (out) out[0] = '\0';
     return 0;

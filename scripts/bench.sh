@@ -7,8 +7,10 @@
 #
 # --reference REV builds the commit REV (with this tree's perf/ folder added) and measures it
 # on its own data from the same seed, as a "before" column beside the current tree.
+# The 32-bit build (build/windows32) is measured beside the 64-bit one: the 1M-item compare
+# and the 100k apply through its QUPRA.dll, where this machine runs 32-bit programs.
 # Environment: SEED (20240611), REPEAT (5 runs, median), BENCH_BUILD (build/bench),
-# WINDOWS_BUILD (build/windows), WINEPREFIX (the Windows build's own), REFERENCE_TIMEOUT
+# WINDOWS_BUILD (build/windows), WINDOWS32_BUILD (build/windows32), WINEPREFIX (the Windows build's own), REFERENCE_TIMEOUT
 # (seconds per reference run, 600).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -17,6 +19,7 @@ seed="${SEED:-20240611}"
 repeat="${REPEAT:-5}"
 bench="${BENCH_BUILD:-$root/build/bench}"
 windows="${WINDOWS_BUILD:-$root/build/windows}"
+windows32="${WINDOWS32_BUILD:-$root/build/windows32}"
 ref_timeout="${REFERENCE_TIMEOUT:-600}"
 export WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}"
 reference=""
@@ -41,6 +44,8 @@ build_tree() {
 
 echo "bench: building" >&2
 build_tree "$root" "$bench" "$windows"
+cmake --preset windows32 >/dev/null
+cmake --build "$windows32" -j2 --target costupdate-perf costupdate-cli QUPRA >/dev/null
 scripts/wine-prefix.sh
 
 ms_now() { date +%s%N; }
@@ -173,6 +178,46 @@ measure() {
   fi
 }
 
+# The 32-bit programs on the same data: the 1M-item compare and the 100k apply through the
+# 32-bit QUPRA.dll, in a program folder of their own that shares the database's files.
+measure32() {
+  local name="$1" data="$2" runs="$3"
+  local wrun="$root/scripts/wine-run.sh" db32="$data/db32"
+  if ! "$root/scripts/can-run-32.sh" >"$tmp/can32" 2>&1; then
+    echo "bench: no 32-bit figures: $(cat "$tmp/can32")" >&2
+    return
+  fi
+  rm -rf "$db32" && mkdir -p "$db32"
+  local f
+  for f in "$data"/db/*; do
+    case "$f" in *.exe | *.dll) ;; *) ln "$f" "$db32/" ;; esac
+  done
+  cp "$windows32/bin/QUPRA.dll" "$windows32/bin/costupdate-cli.exe" \
+    "$windows32/bin/costupdate-perf.exe" "$db32/"
+  local wdata wdb32 wfile
+  wdata="$(winpath "$data")"
+  wdb32="$(winpath "$db32")"
+  wfile="$wdata\\update-1m.costupdate"
+  echo "bench: $name, 32-bit" >&2
+  local w=() wr=() a=()
+  for _ in $(seq "$runs"); do
+    w+=("$(timed "$wrun" "$db32/costupdate-cli.exe" --dir "$wdb32" compare "$wfile")")
+    timed "$wrun" "$db32/costupdate-perf.exe" compare "$wdb32" "$wfile" >/dev/null
+    wr+=("$(field calls_per_s "$tmp/out")")
+    rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
+    timed "$wrun" "$db32/costupdate-perf.exe" apply "$(winpath "$data/apply-run")" \
+      "$wdata\\apply-100k.costupdate" >/dev/null
+    a+=("$(field apply_ms "$tmp/out")")
+  done
+  record "$name" "wine32_compare_ms_1m" "$(printf '%s\n' "${w[@]}" | median)"
+  record "$name" "wine32_calls_per_s_1m" "$(printf '%s\n' "${wr[@]}" | grep . | median)"
+  record "$name" "wine32_apply_ms" "$(printf '%s\n' "${a[@]}" | grep . | median)"
+  if [ "$(timed /usr/bin/time -f %M -o "$tmp/rss" "$wrun" "$db32/costupdate-cli.exe" \
+    --dir "$wdb32" compare "$wfile")" != "-" ]; then
+    record "$name" "wine32_rss_kb" "$(tail -1 "$tmp/rss")"
+  fi
+}
+
 if [ -n "$reference" ]; then
   ref="$root/build/reference"
   echo "bench: building the reference $reference in $ref" >&2
@@ -187,6 +232,7 @@ if [ -n "$reference" ]; then
   measure before "$ref/bench" "$ref/windows" "$ref/perf-data" 1
 fi
 measure after "$bench" "$windows" "$bench/perf-data" "$repeat"
+measure32 after "$bench/perf-data" "$repeat"
 
 # The table, and the same figures as CSV.
 csv="$bench/perf.csv"
@@ -227,10 +273,14 @@ for size in 10k 100k 1m; do
   row "2. CLI compare, Wine, end to end" "$size" ms "1m: <= 1.5 s" key "wine_compare_ms_$size"
   row "2. GetItem, Wine" "$size" calls/s ">= 1M" key "wine_calls_per_s_$size"
 done
+row "2. CLI compare, Wine 32-bit, end to end" 1m ms "<= 1.5 s" key wine32_compare_ms_1m
+row "2. GetItem, Wine 32-bit" 1m calls/s ">= 1M" key wine32_calls_per_s_1m
 row "3. apply 100k items, 10 groups, native" 100k ms "" key apply_ms
 row "3. apply 100k items, 10 groups, Wine" 100k ms "<= 1 s" key wine_apply_ms
+row "3. apply 100k items, 10 groups, Wine 32-bit" 100k ms "<= 1 s" key wine32_apply_ms
 row "4. peak memory, CLI compare, native" 1m KB "<= 3x file" key rss_kb
 row "4. peak memory, CLI compare, Wine" 1m KB "<= 3x file" key wine_rss_kb
+row "4. peak memory, CLI compare, Wine 32-bit" 1m KB "<= 3x file" key wine32_rss_kb
 row "5. paint list, in-memory library, top" 1m us "<= 2 ms" key paint_us_0
 row "5. paint list, in-memory library, middle" 1m us "<= 2 ms" key paint_us_1
 row "5. paint list, in-memory library, end" 1m us "<= 2 ms" key paint_us_2

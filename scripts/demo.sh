@@ -2,16 +2,29 @@
 # Builds the Windows program, lays out a demo ProgramDir and runs the program on it under
 # Wine, with the check list's update files served on 127.0.0.1:8642 so that 更新 fetches
 # them. Without a DISPLAY it runs on its own Xvfb, saves screenshots, runs a Patrol and
-# closes.
+# closes. With --32 it does the same with the 32-bit build, in build/windows32/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+preset=windows
+if [ "${1:-}" = --32 ]; then
+  preset=windows32
+elif [ $# -gt 0 ]; then
+  echo "usage: scripts/demo.sh [--32]" >&2
+  exit 2
+fi
 scripts/setup.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j2 --target CostUpdate QUPRA qupra-tool costupdate-cli window_probe
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j2 --target CostUpdate QUPRA qupra-tool costupdate-cli window_probe
+mkdir -p "$root/build/probe32"
+if [ "$preset" = windows32 ] && ! scripts/can-run-32.sh >"$root/build/probe32/why.txt"; then
+  echo "demo: this machine cannot run the 32-bit build: $(cat "$root/build/probe32/why.txt")"
+  exit 1
+fi
 run="$root/scripts/wine-run.sh"
-bin="$root/build/windows/bin"
-demo="$root/build/windows/demo"
+out="$root/build/$preset"
+bin="$out/bin"
+demo="$out/demo"
 data="$root/scripts/demo"
 
 # The demo's texts are kept in UTF-8; the program reads code page 932 with CR LF lines.
@@ -25,7 +38,7 @@ to_cp932 "$data/sample.costupdate" "$demo/sample.costupdate"
 # The first check-list address already has a cache file, as after a Patrol.
 cp "$demo/sample.costupdate" "$demo/HDTMP/127.0.0.18642_costupdate_monthly.dat.costupdate"
 # The maker's server, on loopback: the monthly file as cached, the quarterly one new.
-www="$root/build/windows/demo-www"
+www="$out/demo-www"
 rm -rf "$www" && mkdir -p "$www/costupdate"
 cp "$demo/sample.costupdate" "$www/costupdate/monthly.dat"
 to_cp932 "$data/quarterly.costupdate" "$www/costupdate/quarterly.dat"
@@ -88,7 +101,7 @@ sleep 1
 app=$!
 "$run" "$bin/window_probe.exe" wait CUMainWndClass 60000
 sleep 2  # let it paint
-shot="$root/build/windows/demo-screenshot.png"
+shot="$out/demo-screenshot.png"
 import -window root "$shot"
 # The two display options, each on its own: 変更表示 (20002) with the new items selected
 # (New, 2001), then コード/項目 (20000).
@@ -96,11 +109,11 @@ probe() { "$run" "$bin/window_probe.exe" "$@" >/dev/null; }
 probe command CUMainWndClass 1000 2001
 probe press CUMainWndClass 1000 20002
 sleep 1
-import -window root "$root/build/windows/demo-show-changes.png"
+import -window root "$out/demo-show-changes.png"
 probe press CUMainWndClass 1000 20002
 probe press CUMainWndClass 1000 20000
 sleep 1
-import -window root "$root/build/windows/demo-item-names.png"
+import -window root "$out/demo-item-names.png"
 # 更新 (1563): the Patrol fetches both addresses; the quarterly file is new in the cache.
 probe command CUMainWndClass 1000 1563
 # Waits up to a minute for a cache file; without it the demo closes the program and fails.
@@ -122,13 +135,13 @@ probe answer "dialog:一覧を更新" 60000 1
 probe pick "$editor" 10000 200 2
 probe click "$editor" 10000 201
 sleep 1
-import -window root "$root/build/windows/demo-editor.png"
+import -window root "$out/demo-editor.png"
 probe click "$editor" 10000 1
 probe answer "dialog:巡回" 30000 6
 wait_cached 127.0.0.18642_costupdate_annual.dat.costupdate \
   "the address copied from the candidate list was not patrolled"
 sleep 1
-import -window root "$root/build/windows/demo-after-editor.png"
+import -window root "$out/demo-after-editor.png"
 echo "demo: after the editor added the annual address and patrolled"
 "$run" "$demo/costupdate-cli.exe" --utf8 catalogue
 "$run" "$bin/window_probe.exe" close CUMainWndClass 1000

@@ -7,7 +7,7 @@ cache="$root/.cache"
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix
-  wine wine64 xvfb xauth xdotool locales fonts-ipafont-gothic libsqlite3-dev sqlite3 tcl
+  g++-mingw-w64-i686-posix wine wine64 xvfb xauth xdotool locales fonts-ipafont-gothic libsqlite3-dev sqlite3 tcl
   imagemagick python3 xz-utils time clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
@@ -19,6 +19,45 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_ apt-get update -qq
   updated=1
   sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# 32-bit Windows programs need Wine's i386 half. While the registry's i386 security index is
+# being synced, i386 libraries can lag their amd64 twins and apt refuses the install; then the
+# install is tried again with the security suite pinned down, so that both halves come from
+# the main suite at one version. A failure here leaves the 32-bit tests to be skipped.
+install_wine32() {
+  dpkg --print-foreign-architectures | grep -qx i386 || sudo_ dpkg --add-architecture i386
+  local try
+  for try in 1 2 3; do
+    sudo_ apt-get update -qq && break
+    echo "setup: apt-get update failed (try $try), waiting"
+    sleep 10
+  done
+  if sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    wine32:i386; then
+    return 0
+  fi
+  echo "setup: wine32:i386 did not install; trying again without the security suite"
+  local pin=/etc/apt/preferences.d/costupdate-wine32
+  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: -10\n' | sudo_ tee "$pin" >/dev/null
+  sudo_ apt-get update -qq || true
+  # Packages both halves need at one version, named for both so apt may downgrade the amd64 one.
+  local twins=()
+  local p v
+  for p in libgstreamer-plugins-base1.0-0; do
+    v="$(apt-cache policy "$p:i386" 2>/dev/null | awk '/Candidate:/ {print $2}')"
+    [ -n "$v" ] && [ "$v" != "(none)" ] && twins+=("$p:i386=$v" "$p:amd64=$v")
+  done
+  local ok=0
+  sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    --allow-downgrades wine32:i386 "${twins[@]}" && ok=1
+  sudo_ rm -f "$pin"
+  sudo_ apt-get update -qq || true
+  [ "$ok" = 1 ] || echo "setup: wine32:i386 could not be installed; 32-bit programs will not run here"
+}
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  echo "setup: installing wine32:i386"
+  install_wine32
 fi
 
 # Wine takes its ANSI code page from the locale: 932 needs ja_JP.UTF-8 generated.

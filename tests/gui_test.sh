@@ -2,12 +2,16 @@
 # Start-up under Wine and Xvfb: a switch ends the process without a window; a file
 # argument, also one that begins with a tab, shows the main window with its title, size,
 # bars and grid,
-# and closing it exits with 0.
-# usage: gui_test.sh EXE_DIR PROBE_EXE
+# and closing it exits with 0. With OTHER_DLL (a QUPRA.dll of the other bitness, BITS 32 or
+# 64): CostUpdate.exe beside it says so in its start-up message, costupdate-cli.exe on stderr.
+# usage: gui_test.sh EXE_DIR PROBE_EXE [OTHER_DLL BITS WORK_DIR]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 exe_dir="$1"
 probe="$2"
+other_dll="${3:-}"
+other_bits="${4:-}"
+work="${5:-}"
 run="$here/../scripts/wine-run.sh"
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -83,4 +87,37 @@ wait_visible >/dev/null || fail "a tab before /x ended the program"
 "$run" "$probe" close CUMainWndClass 1000
 timeout 60 tail --pid="$app" -f /dev/null
 wait "$app" || true
+# Beside a QUPRA.dll of the other bitness: which one it is and which ZIP to take.
+if [ -n "$other_dll" ]; then
+  if [ "$other_bits" = 32 ]; then own_bits=64 zip=win32; else own_bits=32 zip=win64; fi
+  rm -rf "$work" && mkdir -p "$work"
+  cp "$exe_dir/CostUpdate.exe" "$exe_dir/costupdate-cli.exe" "$other_dll" "$work/"
+  want_dll="QUPRA.dll は $other_bits ビット版です。このプログラムは $own_bits ビット版のため、これを使えません。"
+  want_zip="$other_bits ビット版の costupdate-"
+  set +e
+  (cd "$work" && "$run" "$work/costupdate-cli.exe" catalogue > "$work/out.txt" 2> "$work/err.txt")
+  rc=$?
+  set -e
+  err="$(iconv -f CP932 -t UTF-8 < "$work/err.txt" | tr -d '\r')"
+  [ "$rc" = 1 ] || fail "costupdate-cli beside a $other_bits-bit QUPRA.dll exited with $rc: $err"
+  case "$err" in *"$want_dll"*"$want_zip"*"-$zip.zip"*) ;; *) fail "costupdate-cli said: $err" ;; esac
+
+  "$run" "$work/CostUpdate.exe" &
+  app=$!
+  text="$("$run" "$probe" text "dialog:単価アップデートプログラム" 30000 | tr -d '\r')"
+  "$run" "$probe" answer "dialog:単価アップデートプログラム" 1000 1 >/dev/null || true
+  set +e
+  timeout 60 tail --pid="$app" -f /dev/null
+  wait "$app"
+  rc=$?
+  set -e
+  case "$text" in
+    *"$want_dll"*"$want_zip"*"-$zip.zip"*) ;;
+    *) fail "CostUpdate.exe beside a $other_bits-bit QUPRA.dll showed: $text" ;;
+  esac
+  [ "$rc" = 1 ] || fail "CostUpdate.exe beside a $other_bits-bit QUPRA.dll exited with $rc"
+  if "$run" "$probe" wait CUMainWndClass 0 | grep -q title=; then
+    fail "a main window opened beside a $other_bits-bit QUPRA.dll"
+  fi
+fi
 echo "gui_test: ok"

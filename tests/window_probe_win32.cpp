@@ -17,6 +17,8 @@
 // Dialogs and message boxes are named by their caption with "dialog:" before it:
 // window_probe click dialog:CAPTION TIMEOUT_MS ID: posts a click to the dialog's button ID
 // window_probe answer dialog:CAPTION TIMEOUT_MS ID: ends a message box with button ID
+// window_probe text dialog:CAPTION TIMEOUT_MS: prints the texts of the dialog's static
+//   controls (a message box's message) in UTF-8, one line each
 // window_probe pick dialog:CAPTION TIMEOUT_MS LIST ROW: selects a row of the dialog's list box
 //   and tells the dialog, as a click on the row does
 namespace {
@@ -89,14 +91,28 @@ int Press(HWND window, int id) {
                                                                                              : 1;
 }
 
+// Read with the W functions: the A ones come back garbled across processes.
+BOOL CALLBACK PrintStatic(HWND child, LPARAM) {
+  wchar_t cls[64] = L"";
+  GetClassNameW(child, cls, 64);
+  if (lstrcmpiW(cls, L"Static") != 0) return TRUE;
+  wchar_t text[2048] = L"";
+  SendMessageW(child, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
+  if (!text[0]) return TRUE;
+  char utf8[8192];
+  int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+  if (n > 0) std::printf("%s\n", utf8);
+  return TRUE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(
         stderr,
-        "usage: window_probe wait|close CLASS [TIMEOUT_MS] | press|command|click|answer CLASS "
-        "TIMEOUT_MS ID | pick CLASS TIMEOUT_MS LIST ROW\n");
+        "usage: window_probe wait|close|text CLASS [TIMEOUT_MS] | press|command|click|answer "
+        "CLASS TIMEOUT_MS ID | pick CLASS TIMEOUT_MS LIST ROW\n");
     return 2;
   }
   DWORD timeout = argc > 3 ? DWORD(std::strtoul(argv[3], nullptr, 10)) : 0;
@@ -120,6 +136,10 @@ int main(int argc, char** argv) {
                         reinterpret_cast<LPARAM>(GetDlgItem(window, list)))
                ? 0
                : 1;
+  }
+  if (std::strcmp(argv[1], "text") == 0) {
+    EnumChildWindows(window, PrintStatic, 0);
+    return 0;
   }
   if (std::strcmp(argv[1], "close") == 0) return PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
   return 2;

@@ -6,31 +6,44 @@
 #include <string>
 #include <vector>
 
+#include "data/qupra_call.h"
 #include "qupra/price_store.h"
 #include "qupra/qupra_abi.h"
 #include "qupra/test_util.h"
 
 namespace {
 
+// The exports by ordinal, called as the program calls them, whatever their convention.
 struct Dll {
   HMODULE module = nullptr;
-  QupraInitDatabase init_database = nullptr;
-  QupraGetItem get_item = nullptr;
-  QupraGetLevelName get_level_name = nullptr;
-  QupraReadGroup read_group = nullptr;
-  QupraWriteGroup write_group = nullptr;
-  QupraParseItemCode parse_item_code = nullptr;
-  QupraFormatItemCode format_item_code = nullptr;
-  QupraGetSupplierName get_supplier_name = nullptr;
-  QupraGetUnitName get_unit_name = nullptr;
-};
+  const void* fn[64] = {};
 
-template <typename T>
-void Bind(HMODULE module, int ordinal, T* out) {
-  *out = reinterpret_cast<T>(
-      reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
-  EXPECT_NE(nullptr, *out) << "ordinal " << ordinal;
-}
+  int init_database(const char* dir) const { return CallQupra<int>(fn[kOrdinalInitDatabase], dir); }
+  int get_item(uint32_t low, uint32_t high, PriceItem* out) const {
+    return CallQupra<int>(fn[kOrdinalGetItem], low, high, out);
+  }
+  int get_level_name(uint32_t low, uint32_t high, int level, char* out) const {
+    return CallQupra<int>(fn[kOrdinalGetLevelName], low, high, level, out);
+  }
+  void read_group(uint32_t low, uint32_t high, int zero, void** block, int* count) const {
+    CallQupra<void>(fn[kOrdinalReadGroup], low, high, zero, block, count);
+  }
+  void write_group(uint32_t low, uint32_t high, int zero, void* block, int count) const {
+    CallQupra<void>(fn[kOrdinalWriteGroup], low, high, zero, block, count);
+  }
+  uint64_t parse_item_code(const char* text) const {
+    return CallQupra<uint64_t>(fn[kOrdinalParseItemCode], text);
+  }
+  int format_item_code(uint32_t low, uint32_t high, char* out) const {
+    return CallQupra<int>(fn[kOrdinalFormatItemCode], low, high, out);
+  }
+  int get_supplier_name(int supplier, char* out) const {
+    return CallQupra<int>(fn[kOrdinalGetSupplierName], supplier, out);
+  }
+  int get_unit_name(int unit, char* out) const {
+    return CallQupra<int>(fn[kOrdinalGetUnitName], unit, out);
+  }
+};
 
 // The DLL beside the test program, as it lies beside CostUpdate.exe.
 std::string DllPath() {
@@ -45,15 +58,13 @@ Dll LoadDll() {
   dll.module = LoadLibraryA(DllPath().c_str());
   EXPECT_NE(nullptr, dll.module) << DllPath() << " error " << GetLastError();
   if (!dll.module) return dll;
-  Bind(dll.module, kOrdinalInitDatabase, &dll.init_database);
-  Bind(dll.module, kOrdinalGetItem, &dll.get_item);
-  Bind(dll.module, kOrdinalGetLevelName, &dll.get_level_name);
-  Bind(dll.module, kOrdinalReadGroup, &dll.read_group);
-  Bind(dll.module, kOrdinalWriteGroup, &dll.write_group);
-  Bind(dll.module, kOrdinalParseItemCode, &dll.parse_item_code);
-  Bind(dll.module, kOrdinalFormatItemCode, &dll.format_item_code);
-  Bind(dll.module, kOrdinalGetSupplierName, &dll.get_supplier_name);
-  Bind(dll.module, kOrdinalGetUnitName, &dll.get_unit_name);
+  for (int ordinal : {kOrdinalInitDatabase, kOrdinalGetItem, kOrdinalGetLevelName,
+                      kOrdinalReadGroup, kOrdinalWriteGroup, kOrdinalParseItemCode,
+                      kOrdinalFormatItemCode, kOrdinalGetSupplierName, kOrdinalGetUnitName}) {
+    dll.fn[ordinal] =
+        reinterpret_cast<const void*>(GetProcAddress(dll.module, MAKEINTRESOURCEA(ordinal)));
+    EXPECT_NE(nullptr, dll.fn[ordinal]) << "ordinal " << ordinal;
+  }
   return dll;
 }
 
@@ -85,6 +96,59 @@ std::vector<PriceItem> ReadBack(const Dll& dll, Code code) {
   return items;
 }
 
+// Both conventions with 0 to 5 arguments and both result widths. A stack pointer left wrong
+// by one of them drifts by the argument bytes each call, so the loop would soon fault.
+int __stdcall StdNone() { return 42; }
+int __cdecl CdeclNone() { return 43; }
+int __stdcall StdFive(int a, int b, int c, int d, const char* e) {
+  return a + 2 * b + 3 * c + 4 * d + 5 * e[0];
+}
+int __cdecl CdeclFive(int a, int b, int c, int d, const char* e) {
+  return a - 2 * b + 3 * c - 4 * d + 5 * e[0];
+}
+uint64_t __stdcall StdWide(uint32_t low, uint32_t high) {
+  return ((uint64_t(high) << 32) | low) + 1;
+}
+uint64_t __cdecl CdeclWide(uint32_t low, uint32_t high) {
+  return ((uint64_t(high) << 32) | low) - 1;
+}
+void __stdcall StdStore(int* out, int value) { *out = value; }
+void __cdecl CdeclStore(int* out, int value) { *out = -value; }
+
+// Read through volatile, as from GetProcAddress: the compiler must not see which function
+// it calls and so which convention it has.
+const void* Opaque(const void* fn) {
+  const void* volatile hidden = fn;
+  return hidden;
+}
+
+TEST(CallQupra, EitherConvention) {
+  const void* std_none = Opaque(reinterpret_cast<const void*>(&StdNone));
+  const void* cdecl_none = Opaque(reinterpret_cast<const void*>(&CdeclNone));
+  const void* std_five = Opaque(reinterpret_cast<const void*>(&StdFive));
+  const void* cdecl_five = Opaque(reinterpret_cast<const void*>(&CdeclFive));
+  const void* std_wide = Opaque(reinterpret_cast<const void*>(&StdWide));
+  const void* cdecl_wide = Opaque(reinterpret_cast<const void*>(&CdeclWide));
+  const void* std_store = Opaque(reinterpret_cast<const void*>(&StdStore));
+  const void* cdecl_store = Opaque(reinterpret_cast<const void*>(&CdeclStore));
+  const char e[] = "\x07";
+  for (int i = 0; i < 300000; ++i) {
+    ASSERT_EQ(42, CallQupra<int>(std_none));
+    ASSERT_EQ(43, CallQupra<int>(cdecl_none));
+    ASSERT_EQ(i + 2 * 2 + 3 * 3 + 4 * 4 + 5 * 7, CallQupra<int>(std_five, i, 2, 3, 4, e));
+    ASSERT_EQ(i - 2 * 2 + 3 * 3 - 4 * 4 + 5 * 7, CallQupra<int>(cdecl_five, i, 2, 3, 4, e));
+    uint32_t low = 0xFFFFFFFFu - uint32_t(i & 1), high = 0x12345678u + uint32_t(i);
+    uint64_t wide = (uint64_t(high) << 32) | low;
+    ASSERT_EQ(wide + 1, CallQupra<uint64_t>(std_wide, low, high));
+    ASSERT_EQ(wide - 1, CallQupra<uint64_t>(cdecl_wide, low, high));
+    int stored = 0;
+    CallQupra<void>(std_store, &stored, i);
+    ASSERT_EQ(i, stored);
+    CallQupra<void>(cdecl_store, &stored, i);
+    ASSERT_EQ(-i, stored);
+  }
+}
+
 TEST(QupraDll, ExportsOrdinalsOnly) {
   Dll dll = LoadDll();
   ASSERT_NE(nullptr, dll.module);
@@ -99,7 +163,7 @@ TEST(QupraDll, ExportsOrdinalsOnly) {
 
 TEST(QupraDll, DrivenThroughItsOrdinals) {
   Dll dll = LoadDll();
-  ASSERT_NE(nullptr, dll.get_unit_name);
+  ASSERT_NE(nullptr, dll.fn[kOrdinalGetUnitName]);
   const Code a1 = MakeCode(3, 12, 45, 2, 1), a2 = MakeCode(3, 12, 45, 2, 2);
   char text[kStoreTextSize];
 
