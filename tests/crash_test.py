@@ -49,10 +49,25 @@ def run(args, cwd, timeout=120):
     return done.returncode, done.stdout
 
 
+def check_gone(exe):
+    """Fails when a process of the killed program is still there: the kill then missed the
+    program (a launcher that starts it as another process, as /usr/bin/wine does for a
+    64-bit program once 32-bit Wine is installed)."""
+    names = (windows_path(exe).encode(), os.path.abspath(exe).encode())
+    for pid in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                cmdline = f.read()
+        except OSError:
+            continue
+        if cmdline.split(b"\0")[0] in names:
+            fail("%s went on running after its process was killed" % exe)
+
+
 def run_and_kill(args, cwd, delay):
     """Starts a Windows program and kills it after delay seconds unless it ended before;
     True when it was killed. The process started is the Windows process itself."""
-    process = subprocess.Popen(["wine"] + args, cwd=cwd, env=wine_env(),
+    process = subprocess.Popen([WINE_RUN] + args, cwd=cwd, env=wine_env(),
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         process.wait(timeout=delay)
@@ -60,13 +75,14 @@ def run_and_kill(args, cwd, delay):
     except subprocess.TimeoutExpired:
         process.send_signal(signal.SIGKILL)
         process.wait()
+        check_gone(args[0])
         return True
 
 
 def gui_run_and_kill(bin_dir, exe, args, cwd, commands, delay):
     """Starts the GUI, waits for its main window, posts the commands as button clicks do and
     kills it delay seconds later. The window never ends by itself, so it is always killed."""
-    process = subprocess.Popen(["wine", exe] + args, cwd=cwd, env=wine_env(),
+    process = subprocess.Popen([WINE_RUN, exe] + args, cwd=cwd, env=wine_env(),
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     probe = os.path.join(bin_dir, "window_probe.exe")
     try:
@@ -79,6 +95,7 @@ def gui_run_and_kill(bin_dir, exe, args, cwd, commands, delay):
     finally:
         process.send_signal(signal.SIGKILL)
         process.wait()
+    check_gone(exe)
     return True
 
 
@@ -89,7 +106,7 @@ def timed_run(args, cwd, prepare=lambda: None):
     for _ in range(2):
         prepare()
         start = time.monotonic()
-        process = subprocess.Popen(["wine"] + args, cwd=cwd, env=wine_env(),
+        process = subprocess.Popen([WINE_RUN] + args, cwd=cwd, env=wine_env(),
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         out, _ = process.communicate(timeout=120)
         times.append(time.monotonic() - start)
