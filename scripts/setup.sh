@@ -5,6 +5,13 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cache="$root/.cache"
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+# An index that fails to download (Debian's i386 security index while a mirror syncs) fails
+# the whole update, though the others were read; what needs them fails later by itself.
+apt_update() {
+  sudo_ apt-get update -qq && return 0
+  echo "setup: apt-get update reported errors; going on with the indexes it could read"
+  return 1
+}
 
 packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-posix wine wine64 xvfb xauth xdotool locales fonts-ipafont-gothic libsqlite3-dev sqlite3 tcl
@@ -16,7 +23,7 @@ done
 updated=0
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  sudo_ apt-get update -qq
+  apt_update || true
   updated=1
   sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
@@ -29,8 +36,8 @@ install_wine32() {
   dpkg --print-foreign-architectures | grep -qx i386 || sudo_ dpkg --add-architecture i386
   local try
   for try in 1 2 3; do
-    sudo_ apt-get update -qq && break
-    echo "setup: apt-get update failed (try $try), waiting"
+    apt_update && break
+    echo "setup: waiting before trying again ($try)"
     sleep 10
   done
   if sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
@@ -40,7 +47,7 @@ install_wine32() {
   echo "setup: wine32:i386 did not install; trying again without the security suite"
   local pin=/etc/apt/preferences.d/costupdate-wine32
   printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: -10\n' | sudo_ tee "$pin" >/dev/null
-  sudo_ apt-get update -qq || true
+  apt_update || true
   # Packages both halves need at one version, named for both so apt may downgrade the amd64 one.
   local twins=()
   local p v
@@ -52,7 +59,7 @@ install_wine32() {
   sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     --allow-downgrades wine32:i386 "${twins[@]}" && ok=1
   sudo_ rm -f "$pin"
-  sudo_ apt-get update -qq || true
+  apt_update || true
   [ "$ok" = 1 ] || echo "setup: wine32:i386 could not be installed; 32-bit programs will not run here"
 }
 if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
@@ -80,7 +87,7 @@ if [ ! -f "$cache/sqlite/sqlite3.c" ]; then
       fi
       updated=0
     fi
-    [ "$updated" = 1 ] || sudo_ apt-get update -qq
+    [ "$updated" = 1 ] || apt_update || true
     (cd "$cache/sqlite-src" && apt-get source --download-only sqlite3 >/dev/null)
   fi
   work="$cache/sqlite-build"
