@@ -13,7 +13,9 @@
 #include "checklist/url_list.h"
 #include "data/catalogue.h"
 #include "data/disk.h"
+#include "data/file_ops.h"
 #include "data/item_store.h"
+#include "data/undo.h"
 #include "net/patrol_core.h"
 
 const char kCliUsage[] =
@@ -21,7 +23,8 @@ const char kCliUsage[] =
     "       costupdate-cli [--dir D] [--utf8] compare FILE|--line N [--kinds MASK] [--db]\n"
     "       costupdate-cli [--dir D] [--utf8] apply FILE|--line N --all|--new"
     " [--overwrite-prices] [--kinds MASK]\n"
-    "       costupdate-cli [--dir D] [--utf8] patrol\n";
+    "       costupdate-cli [--dir D] [--utf8] patrol\n"
+    "       costupdate-cli [--dir D] [--utf8] undo [--list]\n";
 
 namespace {
 
@@ -42,6 +45,7 @@ struct Options {
   bool all = false;
   bool only_new = false;
   bool overwrite_prices = false;
+  bool list = false;
 };
 
 void Appendf(std::string* out, const char* format, ...) {
@@ -92,6 +96,8 @@ std::string ParseOptions(int argc, const char* const* args, Options* o) {
       o->only_new = true;
     } else if (a == "--overwrite-prices") {
       o->overwrite_prices = true;
+    } else if (a == "--list") {
+      o->list = true;
     } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
       return "unknown option " + a;
     } else if (o->command.empty()) {
@@ -103,9 +109,10 @@ std::string ParseOptions(int argc, const char* const* args, Options* o) {
     }
   }
   if (o->command != "catalogue" && o->command != "compare" && o->command != "apply" &&
-      o->command != "patrol")
+      o->command != "patrol" && o->command != "undo")
     return o->command.empty() ? "no command" : "unknown command " + o->command;
-  if (o->command == "catalogue" || o->command == "patrol") {
+  if (o->command != "undo" && o->list) return "--list belongs to undo";
+  if (o->command == "catalogue" || o->command == "patrol" || o->command == "undo") {
     if (!o->file.empty() || o->line) return o->command + " takes no file";
   } else if (o->file.empty() == (o->line == 0)) {
     return o->command + " needs a FILE or --line N";
@@ -186,8 +193,18 @@ void Apply(const Options& o, PriceLibrary* library, ItemStore* store, CliResult*
   Select(o, store);
   std::vector<uint8_t> written(size_t(store->count) + 1);
   int failed = 0;
+  UndoSaver undo(RealFileOps(), ProgramDir, LocalNow());
   ApplySelectedItems(library, store->items, store->count, store->states, uint16_t(o.kinds),
-                     o.overwrite_prices ? 1 : 0, &failed, written.data());
+                     o.overwrite_prices ? 1 : 0, &failed, written.data(), &undo);
+  if (undo.failed()) {
+    Appendf(&result->out, "written 0\n");
+    Appendf(&result->err,
+            "costupdate-cli: the undo record could not be written into %s%s; nothing was "
+            "written\n",
+            ProgramDir, kUndoDirName);
+    result->exit_code = 1;
+    return;
+  }
   int total = 0;
   for (int i = 0; i < store->count; ++i) {
     if (!written[size_t(i)]) continue;
@@ -204,6 +221,55 @@ void Apply(const Options& o, PriceLibrary* library, ItemStore* store, CliResult*
             failed);
     result->exit_code = 1;
   }
+}
+
+std::string GroupText(Code code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%u-%02u", CodeCategory(code), CodeLargeItem(code));
+  return text;
+}
+
+// The undo records, newest first.
+void ListUndo(CliResult* result) {
+  std::vector<std::string> files = UndoFiles(RealFileOps(), ProgramDir);
+  for (size_t i = files.size(); i-- > 0;) {
+    UndoRecord record;
+    std::string error;
+    if (ReadUndoFile(files[i], ProgramDir, &record, &error))
+      Appendf(&result->out, "%s\t%zu groups\t%zu items\t%s\n", UndoTimeText(record.time).c_str(),
+              record.groups.size(), record.ItemCount(), files[i].c_str());
+    else
+      Appendf(&result->out, "unusable: %s\t%s\n", error.c_str(), files[i].c_str());
+  }
+  Appendf(&result->out, "%zu undo records\n", files.size());
+}
+
+// One step back: each group of the latest apply restored or left alone.
+void Undo(PriceLibrary* library, CliResult* result) {
+  UndoReport report = UndoLatest(library, RealFileOps(), ProgramDir);
+  if (!report.found) {
+    result->out += "nothing to undo\n";
+    return;
+  }
+  if (report.refused) {
+    result->err = "costupdate-cli: " + report.path + ": " + report.error + "\n";
+    result->exit_code = 1;
+    return;
+  }
+  int restored = 0, left = 0;
+  for (const UndoGroupResult& g : report.groups) {
+    const char* what = g.outcome == kUndoRestored       ? "restored"
+                       : g.outcome == kUndoChangedSince ? "changed since: left alone"
+                                                        : "write failed: left as it was";
+    Appendf(&result->out, "%s\t%s\n", GroupText(g.code).c_str(), what);
+    if (g.outcome == kUndoRestored)
+      ++restored;
+    else
+      ++left;
+  }
+  Appendf(&result->out, "undone: the apply of %s, %d groups restored, %d left alone\n",
+          UndoTimeText(report.record.time).c_str(), restored, left);
+  if (left) result->exit_code = 1;
 }
 
 // The GUI's Patrol, reported line by line; the database is not needed.
@@ -266,6 +332,11 @@ CliResult RunCli(int argc, const char* const* args, const char* default_dir,
     CheckList.Load();
     if (o.command == "catalogue") {
       PrintCatalogue(&result);
+    } else if (o.command == "undo") {
+      if (o.list)
+        ListUndo(&result);
+      else
+        Undo(library, &result);
     } else {
       ItemStore store;
       if (!Load(o, library, &store, &result)) {

@@ -30,3 +30,6 @@ class Disk {
 
 // The real file system of the platform the program was built for.
 Disk* RealDisk();
+
+// The local time now.
+CalendarTime LocalNow();

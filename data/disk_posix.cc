@@ -52,6 +52,7 @@ class PosixFileOps : public FileOps {
   bool Close(File file) override { return close(int(file)) == 0; }
   bool Rename(const char* from, const char* to) override { return rename(from, to) == 0; }
   bool Remove(const char* path) override { return unlink(path) == 0; }
+  bool CreateFolder(const char* path) override { return mkdir(path, 0777) == 0; }
   bool RemoveUnlessOpen(const char* path) override {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -112,4 +113,14 @@ FileOps* RealFileOps() {
 Disk* RealDisk() {
   static PosixDisk disk;
   return &disk;
+}
+
+CalendarTime LocalNow() {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  struct tm t;
+  localtime_r(&now.tv_sec, &t);
+  CalendarTime out;
+  ToCalendar(t, now.tv_nsec, &out);
+  return out;
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@ class WindowsFileOps : public FileOps {
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   }
   bool Remove(const char* path) override { return DeleteFileA(path); }
+  bool CreateFolder(const char* path) override { return CreateDirectoryA(path, nullptr); }
   bool RemoveUnlessOpen(const char* path) override {
     // Create opens without sharing, so a file still being written cannot be opened here.
     HANDLE file = CreateFileA(path, DELETE, 0, nullptr, OPEN_EXISTING,
@@ -96,4 +98,13 @@ FileOps* RealFileOps() {
 Disk* RealDisk() {
   static WindowsDisk disk;
   return &disk;
+}
+
+CalendarTime LocalNow() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  CalendarTime out;
+  static_assert(sizeof out == sizeof now, "CalendarTime has the layout of SYSTEMTIME");
+  memcpy(&out, &now, sizeof out);
+  return out;
 }

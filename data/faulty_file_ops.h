@@ -41,6 +41,7 @@ class FaultyFileOps : public FileOps {
     return !Fails(kFailRename) && real_->Rename(from, to);
   }
   bool Remove(const char* path) override { return real_->Remove(path); }
+  bool CreateFolder(const char* path) override { return real_->CreateFolder(path); }
   bool RemoveUnlessOpen(const char* path) override { return real_->RemoveUnlessOpen(path); }
   std::vector<std::string> NamesStartingWith(const char* path_prefix) override {
     return real_->NamesStartingWith(path_prefix);

@@ -22,6 +22,8 @@ class FileOps {
   // Puts from in the place of to, which may exist, in one step.
   virtual bool Rename(const char* from, const char* to) = 0;
   virtual bool Remove(const char* path) = 0;
+  // Creates the folder; false when it exists already or cannot be made.
+  virtual bool CreateFolder(const char* path) = 0;
   // Removes the file unless a program has it open through Create; true when removed.
   virtual bool RemoveUnlessOpen(const char* path) = 0;
   // Names of the files in the folder of path_prefix whose names begin with its last part

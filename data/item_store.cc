@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/code_index.h"
+#include "data/undo.h"
 
 namespace {
 
@@ -126,15 +127,23 @@ size_t FindRecord(const PriceItem* records, size_t n, Code code, const CodeIndex
   return k;
 }
 
-// One read-modify-write of a group, covering its eligible items. The states change only
-// when the group was written and read back as written; false otherwise.
-bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemState* states,
-                uint16_t kind_filter, int overwrite_prices, const GroupItems& group_items,
-                uint8_t* written) {
-  Code code = items[group_items.first].code;
+// One group read and changed in memory, waiting for its write.
+struct PreparedGroup {
+  GroupItems items;
+  Code code;
+  RecordBlock block;  // unlocked; null when the group could not be read or changed
+  size_t n;           // records to write
+};
+
+// Reads the group and puts its eligible items into its block. With undo, the records as
+// read and the ones set are added to the undo record (only for a group that can be written).
+PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int count,
+                           ItemState* states, uint16_t kind_filter, int overwrite_prices,
+                           const GroupItems& group_items, UndoFileBuilder* undo) {
+  PreparedGroup prepared{group_items, items[group_items.first].code, nullptr, 0};
   RecordBlock block = nullptr;
   int read = 0;
-  library->ReadGroup(code, &block, &read);
+  library->ReadGroup(prepared.code, &block, &read);
   size_t n = block && read > 0 ? size_t(read) : 0;
   size_t capacity = n + kGroupSlack;
   size_t bytes = 0;
@@ -143,12 +152,15 @@ bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemSt
     sized = block ? library->ResizeBlock(block, bytes) : library->AllocBlock(bytes);
   if (!sized) {
     if (block) library->FreeBlock(block);
-    return false;
+    return prepared;
   }
   block = sized;
 
   PriceItem* records = library->LockBlock(block);
   bool ok = records != nullptr;
+  std::vector<PriceItem> before;
+  std::vector<uint32_t> set_at;
+  if (ok && undo) before.assign(records, records + n);
   CodeIndex index;
   bool indexed = ok && index.Build(records, n, group_items.size);
   ForEachItem(group_items, items, count, states, kind_filter, [&](int j) {
@@ -157,6 +169,7 @@ bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemSt
     uint32_t execution_price = records[k].execution_price;
     uint32_t estimate_price = records[k].estimate_price;
     records[k] = items[j];
+    if (undo) set_at.push_back(uint32_t(k));
     if (!overwrite_prices && !IsNewItem(states[j])) {
       if (k < n) {
         records[k].execution_price = execution_price;
@@ -181,19 +194,46 @@ bool ApplyGroup(PriceLibrary* library, const PriceItem* items, int count, ItemSt
     }
     ok = records != nullptr;
   });
-  if (records) library->UnlockBlock(block);
-  if (ok) {
-    library->WriteGroup(code, block, int(n));
-    ok = GroupHolds(library, code, block, n);
+  if (ok && undo) {
+    undo->BeginGroup(prepared.code, before.data(), before.size());
+    for (uint32_t k : set_at) undo->Change(k, records[k]);
+    undo->EndGroup(uint32_t(n));
   }
-  library->FreeBlock(block);
+  if (records) library->UnlockBlock(block);
+  if (!ok) {
+    library->FreeBlock(block);
+    return prepared;
+  }
+  prepared.block = block;
+  prepared.n = n;
+  return prepared;
+}
 
-  ForEachItem(group_items, items, count, states, kind_filter, [&](int j) {
+// Writes a prepared group and reads it back. The states change only when the group was
+// written and read back as written; false otherwise. The block is freed.
+bool CommitGroup(PriceLibrary* library, const PreparedGroup& group, const PriceItem* items,
+                 int count, ItemState* states, uint16_t kind_filter, int overwrite_prices,
+                 uint8_t* written) {
+  bool ok = group.block != nullptr;
+  if (ok) {
+    library->WriteGroup(group.code, group.block, int(group.n));
+    ok = GroupHolds(library, group.code, group.block, group.n);
+    library->FreeBlock(group.block);
+  }
+  ForEachItem(group.items, items, count, states, kind_filter, [&](int j) {
     states[j] =
         ok ? WrittenState(states[j], overwrite_prices) : ItemState(states[j] & ~kWrittenWhole);
     if (ok && written) written[j] = 1;
   });
   return ok;
+}
+
+// A prepared group that is not to be written after all: as before it was prepared.
+void DropGroup(PriceLibrary* library, const PreparedGroup& group, const PriceItem* items, int count,
+               ItemState* states, uint16_t kind_filter) {
+  if (group.block) library->FreeBlock(group.block);
+  ForEachItem(group.items, items, count, states, kind_filter,
+              [&](int j) { states[j] = ItemState(states[j] & ~kWrittenWhole); });
 }
 
 // The eligible items by group: the groups in the order of their first eligible item, each
@@ -240,18 +280,35 @@ void ReleaseItems(ItemStore* store) {
   store->count = 0;
 }
 
+bool SameRecordsAnyOrder(const PriceItem* a, const PriceItem* b, size_t n) {
+  return n == 0 || SameRecords(a, b, n);
+}
+
 int ApplySelectedItems(PriceLibrary* library, PriceItem* items, int count, ItemState* states,
                        uint16_t kind_filter, int overwrite_prices, int* failed_groups,
-                       uint8_t* written) {
+                       uint8_t* written, UndoSaver* undo) {
   if (failed_groups) *failed_groups = 0;
   if (written && count > 0) memset(written, 0, size_t(count));
   // Each group is read and written once: a second pass in the same call (for an item whose
   // price difference keeps it eligible) would write the very records the first one wrote.
-  // A group that failed is not tried again either.
-  auto apply = [&](const GroupItems& group) {
-    if (!ApplyGroup(library, items, count, states, kind_filter, overwrite_prices, group, written) &&
+  // A group that failed is not tried again either. Without an undo record each group is
+  // written as soon as it is ready; with one, every group is made ready first, so that the
+  // record is saved before the first write.
+  std::vector<PreparedGroup> ready;
+  auto commit = [&](const PreparedGroup& group) {
+    if (!CommitGroup(library, group, items, count, states, kind_filter, overwrite_prices,
+                     written) &&
         failed_groups)
       ++*failed_groups;
+  };
+  auto apply = [&](const GroupItems& group) {
+    PreparedGroup prepared =
+        PrepareGroup(library, items, count, states, kind_filter, overwrite_prices, group,
+                     undo ? undo->builder() : nullptr);
+    if (undo)
+      ready.push_back(prepared);
+    else
+      commit(prepared);
   };
   ItemsByGroup by_group;
   bool sorted = true;
@@ -266,16 +323,24 @@ int ApplySelectedItems(PriceLibrary* library, PriceItem* items, int count, ItemS
       apply(GroupItems{&by_group.order[begin], end - begin, by_group.order[begin]});
       begin = end;
     }
+  } else {
+    // Without memory for the lists, each group's items are found by scanning from its first.
+    std::bitset<kGroups> done;
+    for (int i = 0; i < count; i++) {
+      if (!IsEligible(states[i], kind_filter) || CodeCategory(items[i].code) == 0) continue;
+      unsigned group = CodeGroup(items[i].code);
+      if (done[group]) continue;
+      done[group] = true;
+      apply(GroupItems{nullptr, 0, i});
+    }
+  }
+  if (!undo || ready.empty()) return 0;
+  if (!undo->Save()) {
+    for (const PreparedGroup& group : ready)
+      DropGroup(library, group, items, count, states, kind_filter);
     return 0;
   }
-  // Without memory for the lists, each group's items are found by scanning from its first.
-  std::bitset<kGroups> done;
-  for (int i = 0; i < count; i++) {
-    if (!IsEligible(states[i], kind_filter) || CodeCategory(items[i].code) == 0) continue;
-    unsigned group = CodeGroup(items[i].code);
-    if (done[group]) continue;
-    done[group] = true;
-    apply(GroupItems{nullptr, 0, i});
-  }
+  for (const PreparedGroup& group : ready) commit(group);
+  undo->Prune();
   return 0;
 }

@@ -1,0 +1,160 @@
+// Saving undo records through a temporary file and restoring the groups they hold.
+#include "data/undo.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "data/item_store.h"
+
+#ifdef _WIN32
+const char kUndoDirName[] = "Undo\\";
+#else
+const char kUndoDirName[] = "Undo/";
+#endif
+
+namespace {
+
+std::string UndoDir(const char* program_dir) { return std::string(program_dir) + kUndoDirName; }
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  out->clear();
+  uint8_t piece[1 << 16];
+  size_t n;
+  while ((n = std::fread(piece, 1, sizeof piece, f)) > 0) out->insert(out->end(), piece, piece + n);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+std::vector<PriceItem> ReadGroupRecords(PriceLibrary* library, Code code) {
+  RecordBlock block = nullptr;
+  int count = 0;
+  library->ReadGroup(code, &block, &count);
+  std::vector<PriceItem> records;
+  if (block && count > 0) {
+    const PriceItem* p = library->LockBlock(block);
+    if (p) records.assign(p, p + count);
+    library->UnlockBlock(block);
+  }
+  if (block) library->FreeBlock(block);
+  return records;
+}
+
+bool Holds(const std::vector<PriceItem>& now, const std::vector<PriceItem>& want) {
+  return now.size() == want.size() && SameRecordsAnyOrder(now.data(), want.data(), now.size());
+}
+
+bool WriteRecords(PriceLibrary* library, Code code, const std::vector<PriceItem>& records) {
+  RecordBlock block = library->AllocBlock(std::max<size_t>(records.size(), 1) * sizeof(PriceItem));
+  if (!block) return false;
+  PriceItem* p = library->LockBlock(block);
+  if (!p) {
+    library->FreeBlock(block);
+    return false;
+  }
+  if (!records.empty()) std::memcpy(p, records.data(), records.size() * sizeof(PriceItem));
+  library->UnlockBlock(block);
+  library->WriteGroup(code, block, int(records.size()));
+  library->FreeBlock(block);
+  return Holds(ReadGroupRecords(library, code), records);
+}
+
+}  // namespace
+
+UndoSaver::UndoSaver(FileOps* ops, const char* program_dir, const CalendarTime& now)
+    : ops_(ops),
+      program_dir_(program_dir),
+      dir_(UndoDir(program_dir)),
+      now_(now),
+      builder_(program_dir, now) {}
+
+bool UndoSaver::Save() {
+  ops_->CreateFolder(dir_.c_str());  // there already, or the write below fails
+  std::vector<std::string> taken = ops_->NamesStartingWith(dir_.c_str());
+  for (int sequence = 0; sequence < 100; sequence++) {
+    std::string name = UndoFileName(now_, sequence);
+    if (std::find(taken.begin(), taken.end(), name) != taken.end()) continue;
+    path_ = dir_ + name;
+    std::vector<uint8_t> bytes = builder_.Finish();
+    if (ReplaceThroughTemp(ops_, path_.c_str(), bytes.data(), bytes.size())) return true;
+    break;
+  }
+  path_.clear();
+  failed_ = true;
+  return false;
+}
+
+void UndoSaver::Prune() {
+  std::vector<std::string> files = UndoFiles(ops_, program_dir_.c_str());
+  for (size_t i = 0; i + kUndoRecordsKept < files.size(); i++) ops_->Remove(files[i].c_str());
+}
+
+std::vector<std::string> UndoFiles(FileOps* ops, const char* program_dir) {
+  std::string dir = UndoDir(program_dir);
+  std::vector<std::string> names = ops->NamesStartingWith(dir.c_str());
+  names.erase(std::remove_if(names.begin(), names.end(),
+                             [](const std::string& n) { return !IsUndoFileName(n); }),
+              names.end());
+  std::sort(names.begin(), names.end());
+  for (std::string& n : names) n = dir + n;
+  return names;
+}
+
+bool ReadUndoFile(const std::string& path, const char* program_dir, UndoRecord* out,
+                  std::string* error) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, &bytes)) {
+    *error = "元に戻す記録を読めません。";
+    return false;
+  }
+  if (!ParseUndoFile(bytes.data(), bytes.size(), out, error)) return false;
+  if (out->program_dir != program_dir) {
+    *error = "元に戻す記録は別のフォルダ (" + out->program_dir + ") のデータベースのものです。";
+    *out = UndoRecord();
+    return false;
+  }
+  return true;
+}
+
+std::vector<UndoGroupResult> RestoreGroups(PriceLibrary* library, const UndoRecord& record) {
+  std::vector<UndoGroupResult> results;
+  for (const UndoGroup& group : record.groups) {
+    std::vector<PriceItem> now = ReadGroupRecords(library, group.code);
+    UndoGroupOutcome outcome = kUndoChangedSince;
+    if (Holds(now, WrittenRecords(group)))
+      outcome = WriteRecords(library, group.code, group.before) ? kUndoRestored : kUndoWriteFailed;
+    else if (Holds(now, group.before))
+      outcome = kUndoRestored;
+    results.push_back(UndoGroupResult{group.code, outcome});
+  }
+  return results;
+}
+
+UndoReport UndoLatest(PriceLibrary* library, FileOps* ops, const char* program_dir) {
+  UndoReport report;
+  std::vector<std::string> files = UndoFiles(ops, program_dir);
+  if (files.empty()) return report;
+  report.found = true;
+  report.path = files.back();
+  if (!ReadUndoFile(report.path, program_dir, &report.record, &report.error)) {
+    report.refused = true;
+    std::string aside = report.path + ".bad";
+    if (ops->Rename(report.path.c_str(), aside.c_str()))
+      report.error += "\r\nこの記録は " + aside + " として残しました。";
+    return report;
+  }
+  report.groups = RestoreGroups(library, report.record);
+  for (UndoGroup& g : report.record.groups) g.before = std::vector<PriceItem>();
+  ops->Remove(report.path.c_str());
+  return report;
+}
+
+std::string UndoTimeText(const CalendarTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u/%02u/%02u %02u:%02u", t.year, t.month, t.day, t.hour,
+                t.minute);
+  return text;
+}

@@ -1,0 +1,81 @@
+// Keeping the way back from an apply, and taking the latest apply back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "data/disk.h"
+#include "data/file_ops.h"
+#include "data/price_library.h"
+#include "data/undo_file.h"
+
+// The undo records kept after a successful apply; older ones are removed.
+const size_t kUndoRecordsKept = 10;
+
+// The folder of the undo records inside the program folder, with its separator.
+extern const char kUndoDirName[];
+
+// An apply's undo record, built while the apply reads and changes its groups and saved
+// before its first WriteGroup.
+class UndoSaver {
+ public:
+  UndoSaver(FileOps* ops, const char* program_dir, const CalendarTime& now);
+  UndoFileBuilder* builder() { return &builder_; }
+  // Writes the record into a new file of the undo folder through a temporary file, flushed.
+  // False when it could not: the apply must then write nothing.
+  bool Save();
+  // After the apply: removes all but the newest kUndoRecordsKept records.
+  void Prune();
+  // The file written, empty when none was (no group to write, or a failure).
+  const std::string& path() const { return path_; }
+  bool failed() const { return failed_; }
+
+ private:
+  FileOps* ops_;
+  std::string program_dir_;
+  std::string dir_;
+  CalendarTime now_;
+  UndoFileBuilder builder_;
+  std::string path_;
+  bool failed_ = false;
+};
+
+// The undo record files of the program folder, oldest first (full paths).
+std::vector<std::string> UndoFiles(FileOps* ops, const char* program_dir);
+
+// Reads and checks one undo file: false, with error, when it is damaged, cut short or
+// belongs to another program folder's database.
+bool ReadUndoFile(const std::string& path, const char* program_dir, UndoRecord* out,
+                  std::string* error);
+
+enum UndoGroupOutcome {
+  kUndoRestored,      // the group holds its records from before the apply again
+  kUndoChangedSince,  // it held neither what the apply wrote nor the old records: left alone
+  kUndoWriteFailed,   // the restoring write did not read back as written
+};
+
+struct UndoGroupResult {
+  Code code;
+  UndoGroupOutcome outcome;
+};
+
+// Takes back every group of the record: a group that still holds exactly what the apply
+// wrote gets its old records back; one that holds the old records already (an undo that
+// was cut short) counts as restored; any other is left alone.
+std::vector<UndoGroupResult> RestoreGroups(PriceLibrary* library, const UndoRecord& record);
+
+struct UndoReport {
+  bool found = false;    // there was a record to take back
+  bool refused = false;  // it could not be read; nothing was written (error says why)
+  std::string error;
+  std::string path;
+  UndoRecord record;  // the record taken back (groups' records released)
+  std::vector<UndoGroupResult> groups;
+};
+
+// Takes back the latest apply not yet taken back, then removes its record. A record that
+// cannot be used is set aside as NAME.bad, so that older ones can still be reached.
+UndoReport UndoLatest(PriceLibrary* library, FileOps* ops, const char* program_dir);
+
+// "2026/12/09 14:05" for the question and the lists.
+std::string UndoTimeText(const CalendarTime& t);
