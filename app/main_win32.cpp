@@ -28,8 +28,11 @@ int RunMainWindow() {
     ShowStartError("メインウィンドウを作成できません。");
     return 0;
   }
+  // Ctrl+Z (undo) reaches the main window whichever of its children has the focus.
+  HACCEL keys = LoadAcceleratorsA(Instance, "MAIN");
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (keys && TranslateAcceleratorA(window, keys, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/globals.h"
 #include "app/main_window.h"
@@ -14,7 +16,10 @@
 #include "checklist/url_list.h"
 #include "data/catalogue.h"
 #include "data/disk.h"
+#include "data/file_ops.h"
 #include "data/file_selector.h"
+#include "data/item_store.h"
+#include "data/undo.h"
 #include "net/patrol.h"
 #include "resources/resource.h"
 #include "view/item_view.h"
@@ -87,16 +92,67 @@ void ReloadAfterListChange() {
 }
 
 // Items whose group could not be written stay selected and shown; the message says why
-// they did not go away.
+// they did not go away. Nothing is written without its undo record.
 void OnApply(HWND window) {
   int failed_groups = 0;
+  UndoSaver undo(RealFileOps(), ProgramDir, LocalNow());
   ApplySelectedItems(Library, Store.items, Store.count, Store.states, KindFilter, OverwritePrices,
-                     &failed_groups);
+                     &failed_groups, nullptr, &undo);
   ItemStatesChanged();
   RepaintView(ItemView);
+  if (undo.failed()) {
+    std::string text = std::string("元に戻すための記録を ") + ProgramDir + kUndoDirName +
+                       " に書き込めないため、データベースには何も書き込みませんでした。";
+    MessageBoxA(window, text.c_str(), "書き込み", MB_OK | MB_ICONERROR);
+    return;
+  }
   if (failed_groups > 0)
     MessageBoxA(window, "データベースに書き込めなかった項目があります。", "書き込み",
                 MB_OK | MB_ICONWARNING);
+}
+
+const char kUndoCaption[] = "元に戻す";
+
+// Ctrl+Z: asks, takes the latest apply back and shows the file again as the database now is.
+void OnUndo(HWND window) {
+  std::vector<std::string> files = UndoFiles(RealFileOps(), ProgramDir);
+  if (files.empty()) {
+    MessageBoxA(window, "元に戻せる書き込みはありません。", kUndoCaption,
+                MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  UndoRecord record;
+  std::string error;
+  if (ReadUndoFile(files.back(), ProgramDir, &record, &error)) {
+    char question[256];
+    std::snprintf(question, sizeof question,
+                  "直前の書き込み（%s、%zuグループ、%zu件）を元に戻しますか？",
+                  UndoTimeText(record.time).c_str(), record.groups.size(), record.ItemCount());
+    if (MessageBoxA(window, question, kUndoCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  }
+  // A record that cannot be read is refused there, with its reason, and set aside.
+  UndoReport report = UndoLatest(Library, RealFileOps(), ProgramDir);
+  LoadSelected();
+  SetViewScrollRange(ItemView);
+  SendMessageA(ItemView, WM_COMMAND, kRelayoutView, 0);
+  RepaintView(ItemView);
+  if (report.refused) {
+    std::string text = "元に戻せません。" + report.error;
+    MessageBoxA(window, text.c_str(), kUndoCaption, MB_OK | MB_ICONERROR);
+    return;
+  }
+  std::string left;
+  for (const UndoGroupResult& g : report.groups) {
+    if (g.outcome == kUndoRestored) continue;
+    char group[16];
+    std::snprintf(group, sizeof group, "%s%u-%02u", left.empty() ? "" : "、", CodeCategory(g.code),
+                  CodeLargeItem(g.code));
+    left += group;
+  }
+  if (!left.empty()) {
+    std::string text = "次のグループは書き込みの後に変更されていたため、元に戻していません: " + left;
+    MessageBoxA(window, text.c_str(), kUndoCaption, MB_OK | MB_ICONWARNING);
+  }
 }
 
 void OnEditCheckList(HWND window) {
@@ -128,6 +184,9 @@ void OnCommand(HWND window, int id, int code) {
       return;
     case IDC_APPLY:
       OnApply(window);
+      return;
+    case IDC_UNDO:
+      OnUndo(window);
       return;
     case IDC_SELECT_ALL:
       SelectAllOrClear(Store.states, Store.count, KindFilter);

@@ -37,6 +37,7 @@ class Reader {
  public:
   Reader(const uint8_t* data, size_t size) : p_(data), left_(size) {}
   bool ok() const { return ok_; }
+  void Fail() { ok_ = false; }
   size_t left() const { return left_; }
   bool Take(void* out, size_t size) {
     if (!ok_ || size > left_) return ok_ = false;
@@ -162,19 +163,19 @@ bool ParseUndoFile(const uint8_t* data, size_t size, UndoRecord* out, std::strin
     g.after_count = r.U32();
     uint32_t changed = r.U32();
     if (!r.Fits(changed, 4 + sizeof(PriceItem)) || g.after_count < before) {
-      r.Take(nullptr, SIZE_MAX);  // fails the reader
+      r.Fail();
       break;
     }
     g.positions.resize(changed);
     for (uint32_t& p : g.positions) {
       p = r.U32();
-      if (p >= g.after_count) r.Take(nullptr, SIZE_MAX);
+      if (p >= g.after_count) r.Fail();
     }
     g.changed.resize(changed);
     r.Take(g.changed.data(), changed * sizeof(PriceItem));
     // A record that the group's code does not name would be written into another group.
     for (const PriceItem& item : g.changed)
-      if (CodeGroup(item.code) != CodeGroup(g.code)) r.Take(nullptr, SIZE_MAX);
+      if (CodeGroup(item.code) != CodeGroup(g.code)) r.Fail();
   }
   if (!r.ok() || r.left() != 0 || out->ItemCount() != items) {
     *out = UndoRecord();

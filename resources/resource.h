@@ -8,6 +8,7 @@
 #define IDC_FILE_SELECTOR 1234
 #define IDC_PATROL 1563
 #define IDC_APPLY 1919
+#define IDC_UNDO 1920  // Ctrl+Z in the main window
 #define IDC_SELECT_ALL 2000
 #define IDC_SELECT_NEW 2001
 #define IDC_HELP_PAGE 5959

@@ -255,6 +255,74 @@ TEST_F(MainWindowTest, ApplyTellsWhenAGroupCannotBeWritten) {
   EXPECT_EQ(1u, Stored(kPlywood).supplier_code);
 }
 
+// Sends a command whose handler shows message boxes, answering them in turn; their
+// "caption: text" lines.
+std::vector<std::string> CommandAnswering(HWND window, int id,
+                                          std::vector<std::pair<const char*, int>> answers) {
+  std::vector<std::string> boxes;
+  std::thread answer([&] {
+    for (auto& a : answers) boxes.push_back(AnswerBox(a.first, a.second));
+  });
+  SendMessageA(window, WM_COMMAND, id, 0);
+  answer.join();
+  Pump();
+  return boxes;
+}
+
+bool StartsAndEnds(const std::string& s, const std::string& start, const std::string& end) {
+  return s.size() >= start.size() + end.size() && s.compare(0, start.size(), start) == 0 &&
+         s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+// Ctrl+Z is the main window's key for IDC_UNDO: it asks, takes the apply back, shows the
+// file again, and then says there is nothing more; a group written since is left alone.
+TEST_F(MainWindowTest, CtrlZTakesTheLatestApplyBack) {
+  HACCEL keys = LoadAcceleratorsA(Instance, "MAIN");
+  ASSERT_TRUE(keys);
+  ACCEL table[8];
+  int n = CopyAcceleratorTableA(keys, table, 8);
+  ASSERT_EQ(1, n);
+  EXPECT_EQ(IDC_UNDO, table[0].cmd);
+  EXPECT_EQ('Z', table[0].key);
+  EXPECT_EQ(FVIRTKEY | FCONTROL, table[0].fVirt & (FVIRTKEY | FCONTROL | FSHIFT | FALT));
+
+  Prepare(true);
+  Open();
+  Pump();
+  std::vector<int> shown = ShownIndices();
+  PriceItem steel2 = Stored(kSteel2), concrete = Stored(kConcrete);
+  Click(IDC_SELECT_ALL);
+  Click(IDC_OVERWRITE_PRICES);
+  Click(IDC_APPLY);
+  ASSERT_TRUE(ShownIndices().empty());
+
+  std::vector<std::string> boxes = CommandAnswering(window_, IDC_UNDO, {{"元に戻す", IDNO}});
+  EXPECT_TRUE(StartsAndEnds(boxes[0], "元に戻す: 直前の書き込み（", "、3グループ、4件）を元に戻しますか？"))
+      << boxes[0];
+  EXPECT_TRUE(ShownIndices().empty());  // No: nothing changed
+
+  CommandAnswering(window_, IDC_UNDO, {{"元に戻す", IDYES}});
+  EXPECT_EQ(shown, ShownIndices());
+  PriceItem steel2_now = Stored(kSteel2), concrete_now = Stored(kConcrete), steel3;
+  EXPECT_EQ(0, std::memcmp(&steel2, &steel2_now, sizeof steel2));
+  EXPECT_EQ(0, std::memcmp(&concrete, &concrete_now, sizeof concrete));
+  EXPECT_FALSE(Library->GetItem(kSteel3, &steel3));
+
+  boxes = CommandAnswering(window_, IDC_UNDO, {{"元に戻す", IDOK}});
+  EXPECT_EQ("元に戻す: 元に戻せる書き込みはありません。", boxes[0]);
+
+  // Applied again, then group 2-03 is written by someone else: it stays as they left it.
+  Click(IDC_SELECT_ALL);
+  Click(IDC_APPLY);
+  PriceItem other = TestRecord(kConcrete, "別の書き込み", 1, 1);
+  Seed(&other, 1);
+  boxes = CommandAnswering(window_, IDC_UNDO, {{"元に戻す", IDYES}, {"元に戻す", IDOK}});
+  EXPECT_EQ("元に戻す: 次のグループは書き込みの後に変更されていたため、元に戻していません: 2-03",
+            boxes[1]);
+  EXPECT_STREQ("別の書き込み", Stored(kConcrete).material_name);
+  EXPECT_EQ(66000u, Stored(kSteel2).execution_price);
+}
+
 TEST_F(MainWindowTest, FiltersHideRowsAndKeepThemFromBeingWritten) {
   Prepare(true);
   Open();
