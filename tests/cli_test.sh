@@ -17,8 +17,8 @@ printf 'title\r\n1-01-0001-0001-0001,Bar D10,JIS,68000,72000,3,110,1\r\n1-01-000
 cli() { (cd "$work" && "$run" "$work/costupdate-cli.exe" "$@") | tr -d '\r'; }
 
 got="$(cli --utf8 compare update.costupdate)"
-want="$(printf '2\t000C\t1-01-0001-0001-0002\tBar D13\tJIS\t67000\t71000\t3\t110\t1\n3\t00FF\t1-01-0001-0001-0003\t単価\tJIS\t1\t2\t3\t110\t1\nshown 2 of 3')"
-[ "$got" = "$want" ] || fail "compare printed: $got"
+want_compare="$(printf '2\t000C\t1-01-0001-0001-0002\tBar D13\tJIS\t67000\t71000\t3\t110\t1\n3\t00FF\t1-01-0001-0001-0003\t単価\tJIS\t1\t2\t3\t110\t1\nshown 2 of 3')"
+[ "$got" = "$want_compare" ] || fail "compare printed: $got"
 
 got="$(cli apply update.costupdate --all --overwrite-prices)"
 want="$(printf '1-01-0001-0001-0002\tC00C\n1-01-0001-0001-0003\tC0FF\nwritten 2')"
@@ -27,10 +27,25 @@ want="$(printf '1-01-0001-0001-0002\tC00C\n1-01-0001-0001-0003\tC0FF\nwritten 2'
 got="$(cli compare update.costupdate)"
 [ "$got" = "shown 0 of 3" ] || fail "after apply, compare printed: $got"
 
+# The apply is taken back: the same two items are shown again, and only once.
+got="$(cli undo --list | cut -f2,3)"
+[ "$got" = "$(printf '1 groups\t2 items\n1 undo records')" ] || fail "undo --list printed: $got"
+got="$(cli undo)"
+case "$got" in
+  "$(printf '1-01\trestored\nundone: the apply of ')"*", 1 groups restored, 0 left alone") ;;
+  *) fail "undo printed: $got" ;;
+esac
+got="$(cli --utf8 compare update.costupdate)"
+[ "$got" = "$want_compare" ] || fail "after undo, compare printed: $got"
+got="$(cli undo)"
+[ "$got" = "nothing to undo" ] || fail "a second undo printed: $got"
+
 set +e
 cli compare missing.costupdate >/dev/null 2>&1; rc1=$?
 cli apply update.costupdate >/dev/null 2>&1; rc2=$?
+cli undo --all >/dev/null 2>&1; rc3=$?
 set -e
 [ "$rc1" = 1 ] || fail "a missing file gave exit code $rc1"
 [ "$rc2" = 2 ] || fail "a usage error gave exit code $rc2"
+[ "$rc3" = 2 ] || fail "undo --all gave exit code $rc3"
 echo "cli_test: ok"
