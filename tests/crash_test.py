@@ -8,7 +8,9 @@ usage: crash_test.py BIN_DIR WORK_DIR [--rounds N] [--gui-rounds N] [--seed S]
 
 --rounds kills of costupdate-cli.exe (50) and then, when there is a display, --gui-rounds
 kills of CostUpdate.exe (10), whose Patrol and apply are started by posting the commands of
-their buttons to the main window.
+their buttons to the main window. After each killed apply of the CLI rounds, no group may
+have been written without an undo record, and an undo (itself killed in two rounds of
+three, then run again) must bring every group back to its old records.
 """
 
 import argparse
@@ -299,13 +301,54 @@ def database_crashes(bin_dir, work, rounds, rng, gui):
     if len(old) != GROUPS or len(new) != GROUPS or any(old[g] == new[g] for g in old):
         fail("the first apply did not change every group")
 
-    killed = mixed = r = 0
+    # Undo of the whole apply, timed from the applied state, whose file the kills then reuse.
+    undo_cli = [os.path.join(work, "costupdate-cli.exe"), "undo"]
+    undo_dir = os.path.join(work, "Undo")
+    applied_db = os.path.join(work, "new.db")
+    shutil.copy(db, applied_db)
+    # timed_run applied twice, each time to the old database: the newest record is the one of
+    # the groups as they are now.
+    latest = sorted(n for n in os.listdir(undo_dir) if n.endswith(".undo"))[-1:]
+    if not latest:
+        fail("the first apply left no undo record")
+    record = os.path.join(work, "record.undo")
+    shutil.copy(os.path.join(undo_dir, latest[0]), record)
+
+    def applied_with_record():
+        shutil.copy(applied_db, db)
+        shutil.rmtree(undo_dir, ignore_errors=True)
+        os.makedirs(undo_dir)
+        shutil.copy(record, os.path.join(undo_dir, latest[0]))
+
+    code, out, undo_duration = timed_run(undo_cli, work, applied_with_record)
+    if code != 0 or groups_of(db) != old:
+        fail("the undo of the first apply ended with %d or left groups new: %s" % (code, out[-200:]))
+
+    def check_groups(r, when):
+        """Opens the database as the program does, then checks every group is old or new;
+        the number of old groups and what compare printed."""
+        code, out = run([os.path.join(work, "costupdate-cli.exe"), "compare",
+                         "update.costupdate"], work)
+        if code != 0:
+            fail("round %d: compare %s ended with %d" % (r, when, code))
+        now = groups_of(db)
+        old_groups = 0
+        for g in old:
+            if now.get(g) == old[g]:
+                old_groups += 1
+            elif now.get(g) != new[g]:
+                fail("round %d: %s, group %d holds neither its old nor its new records"
+                     % (r, when, g))
+        return old_groups, out
+
+    killed = mixed = r = undo_killed = 0
     while killed < rounds and r < 5 * rounds:
         r += 1
         for name in ("qupra.db", "qupra.db-journal"):
             if os.path.exists(os.path.join(work, name)):
                 os.remove(os.path.join(work, name))
         shutil.copy(template, db)
+        shutil.rmtree(undo_dir, ignore_errors=True)
         if gui:
             # Select all, then apply; the window is killed while the apply runs or after.
             killed += gui_run_and_kill(bin_dir, os.path.join(work, "CostUpdate.exe"),
@@ -315,23 +358,35 @@ def database_crashes(bin_dir, work, rounds, rng, gui):
             killed += run_and_kill(cli, work, rng.uniform(0, duration * 0.8))
         # The program itself opens the file first, as a user's next start would (rolling back
         # what the killed write left); it shows exactly the items of the groups still old.
-        code, out = run([os.path.join(work, "costupdate-cli.exe"), "compare",
-                         "update.costupdate"], work)
-        if code != 0:
-            fail("round %d: compare after the kill ended with %d" % (r, code))
-        now = groups_of(db)
-        old_groups = 0
-        for g in old:
-            if now.get(g) == old[g]:
-                old_groups += 1
-            elif now.get(g) != new[g]:
-                fail("round %d: group %d holds neither its old nor its new records" % (r, g))
+        old_groups, out = check_groups(r, "after the killed apply")
         shown = out.strip().splitlines()[-1].decode("ascii", "replace")
         if shown != "shown %d of %d" % (old_groups * PER_GROUP, GROUPS * PER_GROUP):
             fail("round %d: %d groups old but compare says %s" % (r, old_groups, shown))
         mixed += 0 < old_groups < GROUPS
+        if old_groups < GROUPS and not any(n.endswith(".undo") for n in os.listdir(undo_dir)):
+            fail("round %d: groups were written without an undo record" % r)
+        if gui:
+            continue
+        # A later undo takes back what the killed apply wrote; killed itself in two rounds of
+        # three (from the whole apply's state when the killed one wrote nothing), it leaves
+        # every group old or new, and the undo after it still brings them all back.
+        if r % 3:
+            if old_groups == GROUPS:
+                applied_with_record()
+            undo_killed += run_and_kill(undo_cli, work, rng.uniform(0, undo_duration))
+            check_groups(r, "after the killed undo")
+        code, out = run(undo_cli, work)
+        if code != 0:
+            fail("round %d: the undo after the kills ended with %d: %s" % (r, code, out[-300:]))
+        if check_groups(r, "after the undo")[0] != GROUPS:
+            fail("round %d: the undo after the kills left groups new: %s" % (r, out[-300:]))
     print("%s database: %d rounds, %d killed (an apply takes %.2f s), %d left some groups new and "
           "some old" % ("GUI" if gui else "CLI", r, killed, duration, mixed))
+    if not gui:
+        print("CLI undo: %d killed (an undo takes %.2f s), every group old after the next undo"
+              % (undo_killed, undo_duration))
+        if undo_killed < min(20, rounds // 2):
+            fail("only %d undo runs were killed before they ended" % undo_killed)
     if killed < rounds:
         fail("only %d of %d runs were killed before they ended" % (killed, rounds))
     return killed
