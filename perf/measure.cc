@@ -7,8 +7,11 @@
 #include <cstring>
 #include <vector>
 
+#include "data/disk.h"
+#include "data/file_ops.h"
 #include "data/item_compare.h"
 #include "data/item_store.h"
+#include "data/undo.h"
 #include "data/update_file.h"
 #include "view/grid_paint.h"
 
@@ -17,7 +20,7 @@ namespace {
 const char kUsage[] =
     "usage: costupdate-perf load FILE\n"
     "       costupdate-perf compare DIR FILE\n"
-    "       costupdate-perf apply DIR FILE [--overwrite-prices]\n"
+    "       costupdate-perf apply DIR FILE [--overwrite-prices] [--undo]\n"
     "       costupdate-perf paint DIR FILE\n";
 
 // A page of the grid in a window of 1280 x 1024 pixels: the 45 rows the view test uses.
@@ -146,7 +149,7 @@ int CompareCommand(PriceLibrary* library, const char* dir, const char* path, FIL
 }
 
 int ApplyCommand(PriceLibrary* library, const char* dir, const char* path, int overwrite_prices,
-                 FILE* out, FILE* err) {
+                 bool with_undo, FILE* out, FILE* err) {
   CountingLibrary counting(library);
   if (!OpenDatabase(&counting, dir, err)) return 1;
   Loaded loaded;
@@ -161,10 +164,21 @@ int ApplyCommand(PriceLibrary* library, const char* dir, const char* path, int o
   }
   std::vector<uint8_t> written(size_t(loaded.count) + 1);
   int failed = 0;
+  // The undo record goes where the program puts it: into the database's folder.
+#ifdef _WIN32
+  std::string program_dir = std::string(dir) + "\\";
+#else
+  std::string program_dir = std::string(dir) + "/";
+#endif
+  UndoSaver undo(RealFileOps(), program_dir.c_str(), LocalNow());
   auto start = std::chrono::steady_clock::now();
   ApplySelectedItems(&counting, loaded.items, loaded.count, loaded.states.data(), kChangeBits,
-                     overwrite_prices, &failed, written.data());
+                     overwrite_prices, &failed, written.data(), with_undo ? &undo : nullptr);
   double ms = Since(start);
+  if (undo.failed()) {
+    fprintf(err, "costupdate-perf: the undo record could not be saved\n");
+    return 1;
+  }
   long items_written = 0;
   for (uint8_t w : written) items_written += w;
   fprintf(out,
@@ -229,8 +243,17 @@ int RunPerf(int argc, const char* const* argv, const PerfLibraryOpener& open_lib
   std::string command = argc > 0 ? argv[0] : "";
   bool load = command == "load" && argc == 2;
   bool compare = command == "compare" && argc == 3;
-  bool apply =
-      command == "apply" && (argc == 3 || (argc == 4 && !strcmp(argv[3], "--overwrite-prices")));
+  bool apply = command == "apply" && argc >= 3;
+  int overwrite_prices = 0;
+  bool with_undo = false;
+  for (int i = 3; apply && i < argc; i++) {
+    if (!strcmp(argv[i], "--overwrite-prices"))
+      overwrite_prices = 1;
+    else if (!strcmp(argv[i], "--undo"))
+      with_undo = true;
+    else
+      apply = false;
+  }
   bool paint = command == "paint" && argc == 3;
   if (!load && !compare && !apply && !paint) {
     fputs(kUsage, err);
@@ -245,5 +268,5 @@ int RunPerf(int argc, const char* const* argv, const PerfLibraryOpener& open_lib
   if (load) return LoadCommand(library, argv[1], out, err);
   if (compare) return CompareCommand(library, argv[1], argv[2], out, err);
   if (paint) return PaintCommand(library, argv[1], argv[2], out, err);
-  return ApplyCommand(library, argv[1], argv[2], argc == 4 ? 1 : 0, out, err);
+  return ApplyCommand(library, argv[1], argv[2], overwrite_prices, with_undo, out, err);
 }

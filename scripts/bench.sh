@@ -128,7 +128,7 @@ measure() {
   done
 
   # 3. Writing 100k selected items into 10 groups, each run on a fresh copy of its database.
-  local a=() na=()
+  local a=() na=() u=() nu=()
   for _ in $(seq "$runs"); do
     rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
     timed "$perf" apply "$data/apply-run" "$data/apply-100k.costupdate" >/dev/null
@@ -140,9 +140,19 @@ measure() {
       break
     fi
     a+=("$(field apply_ms "$tmp/out")")
+    # The same apply with its undo record saved before the first write.
+    rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
+    timed "$perf" apply "$data/apply-run" "$data/apply-100k.costupdate" --undo >/dev/null
+    nu+=("$(field apply_ms "$tmp/out")")
+    rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
+    timed "$wrun" "$data/db/costupdate-perf.exe" apply "$(winpath "$data/apply-run")" \
+      "$wdata\\apply-100k.costupdate" --undo >/dev/null
+    u+=("$(field apply_ms "$tmp/out")")
   done
   record "$name" "apply_ms" "$(printf '%s\n' "${na[@]}" | median)"
   record "$name" "wine_apply_ms" "$(printf '%s\n' "${a[@]}" | median)"
+  record "$name" "undo_apply_ms" "$(printf '%s\n' "${nu[@]:-}" | grep . | median)"
+  record "$name" "wine_undo_apply_ms" "$(printf '%s\n' "${u[@]:-}" | grep . | median)"
 
   # 4. Peak resident memory of the CLI's compare with the 1M-item file.
   if [ "$(timed /usr/bin/time -f %M -o "$tmp/rss" "$cli" --dir "$data/db" compare \
@@ -199,7 +209,7 @@ measure32() {
   wdb32="$(winpath "$db32")"
   wfile="$wdata\\update-1m.costupdate"
   echo "bench: $name, 32-bit" >&2
-  local w=() wr=() a=()
+  local w=() wr=() a=() u=()
   for _ in $(seq "$runs"); do
     w+=("$(timed "$wrun" "$db32/costupdate-cli.exe" --dir "$wdb32" compare "$wfile")")
     timed "$wrun" "$db32/costupdate-perf.exe" compare "$wdb32" "$wfile" >/dev/null
@@ -208,7 +218,12 @@ measure32() {
     timed "$wrun" "$db32/costupdate-perf.exe" apply "$(winpath "$data/apply-run")" \
       "$wdata\\apply-100k.costupdate" >/dev/null
     a+=("$(field apply_ms "$tmp/out")")
+    rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
+    timed "$wrun" "$db32/costupdate-perf.exe" apply "$(winpath "$data/apply-run")" \
+      "$wdata\\apply-100k.costupdate" --undo >/dev/null
+    u+=("$(field apply_ms "$tmp/out")")
   done
+  record "$name" "wine32_undo_apply_ms" "$(printf '%s\n' "${u[@]}" | grep . | median)"
   record "$name" "wine32_compare_ms_1m" "$(printf '%s\n' "${w[@]}" | median)"
   record "$name" "wine32_calls_per_s_1m" "$(printf '%s\n' "${wr[@]}" | grep . | median)"
   record "$name" "wine32_apply_ms" "$(printf '%s\n' "${a[@]}" | grep . | median)"
@@ -278,6 +293,9 @@ row "2. GetItem, Wine 32-bit" 1m calls/s ">= 1M" key wine32_calls_per_s_1m
 row "3. apply 100k items, 10 groups, native" 100k ms "" key apply_ms
 row "3. apply 100k items, 10 groups, Wine" 100k ms "<= 1 s" key wine_apply_ms
 row "3. apply 100k items, 10 groups, Wine 32-bit" 100k ms "<= 1 s" key wine32_apply_ms
+row "3. apply + undo record, native" 100k ms "<= 1.3x apply" key undo_apply_ms
+row "3. apply + undo record, Wine" 100k ms "<= 1.3x apply" key wine_undo_apply_ms
+row "3. apply + undo record, Wine 32-bit" 100k ms "<= 1.3x apply" key wine32_undo_apply_ms
 row "4. peak memory, CLI compare, native" 1m KB "<= 3x file" key rss_kb
 row "4. peak memory, CLI compare, Wine" 1m KB "<= 3x file" key wine_rss_kb
 row "4. peak memory, CLI compare, Wine 32-bit" 1m KB "<= 3x file" key wine32_rss_kb
