@@ -103,9 +103,29 @@ app=$!
 sleep 2  # let it paint
 shot="$out/demo-screenshot.png"
 import -window root "$shot"
+probe() { "$run" "$bin/window_probe.exe" "$@" >/dev/null; }
+# Undo: every item selected (ON/OFF, 2000) and written (the red arrow, 1919), then Ctrl+Z
+# typed into the window and its question answered Yes: the window is as before the write.
+probe command CUMainWndClass 1000 2000
+probe command CUMainWndClass 1000 1919
+sleep 1
+import -window root "$out/demo-applied.png"
+main="$(xdotool search --name "$(printf '単価アップデートプログラム')" | head -1)"
+xdotool windowfocus --sync "$main" key ctrl+z
+sleep 1
+probe answer "dialog:元に戻す" 30000 6
+# The record goes when the undo is done; the window repaints after that.
+for _ in $(seq 100); do ls "$demo/Undo/"*.undo >/dev/null 2>&1 || break; sleep 0.2; done
+sleep 2
+import -window root "$out/demo-undone.png"
+if compare -metric AE "$shot" "$out/demo-undone.png" /dev/null 2>/dev/null; then
+  echo "demo: after the apply and Ctrl+Z the window is exactly as before the apply"
+else
+  echo "demo: after the apply and Ctrl+Z the window differs from before the apply (see demo-undone.png)"
+  "$run" "$demo/costupdate-cli.exe" --utf8 undo --list
+fi
 # The two display options, each on its own: 変更表示 (20002) with the new items selected
 # (New, 2001), then コード/項目 (20000).
-probe() { "$run" "$bin/window_probe.exe" "$@" >/dev/null; }
 probe command CUMainWndClass 1000 2001
 probe press CUMainWndClass 1000 20002
 sleep 1

@@ -23,9 +23,11 @@
 //   and tells the dialog, as a click on the row does
 namespace {
 
+// A dialog counts once it is shown: a command posted to one still being created can be lost.
 HWND Find(const char* name) {
-  if (std::strncmp(name, "dialog:", 7) == 0) return FindWindowA("#32770", name + 7);
-  return FindWindowA(name, nullptr);
+  if (std::strncmp(name, "dialog:", 7) != 0) return FindWindowA(name, nullptr);
+  HWND dialog = FindWindowA("#32770", name + 7);
+  return dialog && IsWindowVisible(dialog) ? dialog : nullptr;
 }
 
 HWND WaitFor(const char* window_class, DWORD timeout_ms) {
