@@ -162,7 +162,9 @@ bool ParseUndoFile(const uint8_t* data, size_t size, UndoRecord* out, std::strin
     r.Take(g.before.data(), before * sizeof(PriceItem));
     g.after_count = r.U32();
     uint32_t changed = r.U32();
-    if (!r.Fits(changed, 4 + sizeof(PriceItem)) || g.after_count < before) {
+    // An apply only appends records it set, so the group grew by at most their number.
+    if (!r.Fits(changed, 4 + sizeof(PriceItem)) || g.after_count < before ||
+        g.after_count - before > changed) {
       r.Fail();
       break;
     }

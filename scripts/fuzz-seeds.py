@@ -129,6 +129,27 @@ def is_outdated_seeds():
     }
 
 
+def undo_file_seeds():
+    """Undo files without their checksum and end mark (the target adds them to inputs whose
+    first byte is odd, so each seed starts with "CU", 0x43): a header, then groups."""
+    def record(code, name, price):
+        item = struct.pack("<Q", code) + name.ljust(31, b"\0")[:31] + struct.pack("<BIIHH", 1, price, price, 110, 1)
+        return item + b"\0" * 32
+
+    def header(groups, items):
+        return b"CUUNDO01" + b"C:\\CU\\".ljust(256, b"\0") + struct.pack("<8H", 2026, 12, 3, 9, 12, 30, 0, 5) + struct.pack("<II", groups, items)
+
+    code = (1 << 56) | (1 << 48) | (1 << 32) | (1 << 16) | 1
+    one = struct.pack("<QI", code, 1) + record(code, b"a1", 100) + struct.pack("<III", 2, 2, 0) + struct.pack("<I", 1) + record(code, b"a1 new", 110) + record(code + 1, b"a2", 5)
+    empty = struct.pack("<QI", code, 0) + struct.pack("<II", 1, 1) + struct.pack("<I", 0) + record(code, b"new", 1)
+    return {
+        "one-group": header(1, 2) + one,
+        "two-groups": header(2, 3) + one + empty,
+        "no-groups": header(0, 0),
+        "position-past-count": header(1, 1) + struct.pack("<QI", code, 0) + struct.pack("<III", 1, 1, 5) + record(code, b"x", 1),
+    }
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -139,6 +160,7 @@ def main():
         "cache_path_fuzz": cache_path_seeds(),
         "http_download_task_fuzz": download_seeds(),
         "is_outdated_fuzz": is_outdated_seeds(),
+        "undo_file_fuzz": undo_file_seeds(),
     }
     for target, seeds in targets.items():
         folder = os.path.join(root, target)

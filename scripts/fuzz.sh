@@ -27,11 +27,13 @@ esac
 # ~200 bytes a run (ASan's records of its ended threads, it seems): past libFuzzer's default
 # 2 GB limit in a long run.
 declare -A dir=([update_file_fuzz]=data [url_list_fuzz]=checklist [cache_path_fuzz]=data
-  [http_download_task_fuzz]=net [is_outdated_fuzz]=checklist)
+  [http_download_task_fuzz]=net [is_outdated_fuzz]=checklist [undo_file_fuzz]=data)
 declare -A options=([update_file_fuzz]="-max_len=1024" [url_list_fuzz]="-max_len=4096"
   [cache_path_fuzz]="-max_len=1024" [is_outdated_fuzz]="-max_len=64"
-  [http_download_task_fuzz]="-max_len=512 -malloc_limit_mb=64 -rss_limit_mb=4096")
-all=(update_file_fuzz url_list_fuzz cache_path_fuzz is_outdated_fuzz http_download_task_fuzz)
+  [http_download_task_fuzz]="-max_len=512 -malloc_limit_mb=64 -rss_limit_mb=4096"
+  [undo_file_fuzz]="-max_len=2048")
+all=(update_file_fuzz url_list_fuzz cache_path_fuzz is_outdated_fuzz http_download_task_fuzz
+  undo_file_fuzz)
 targets=("${all[@]}")
 [ $# -eq 0 ] || targets=("$@")
 for t in "${targets[@]}"; do
