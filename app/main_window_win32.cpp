@@ -115,23 +115,22 @@ const char kUndoCaption[] = "元に戻す";
 
 // Ctrl+Z: asks, takes the latest apply back and shows the file again as the database now is.
 void OnUndo(HWND window) {
-  std::vector<std::string> files = UndoFiles(RealFileOps(), ProgramDir);
-  if (files.empty()) {
+  UndoReport report = ReadLatestUndo(RealFileOps(), ProgramDir);
+  if (!report.found) {
     MessageBoxA(window, "元に戻せる書き込みはありません。", kUndoCaption,
                 MB_OK | MB_ICONINFORMATION);
     return;
   }
-  UndoRecord record;
-  std::string error;
-  if (ReadUndoFile(files.back(), ProgramDir, &record, &error)) {
+  if (!report.refused) {
     char question[256];
     std::snprintf(question, sizeof question,
                   "直前の書き込み（%s、%zuグループ、%zu件）を元に戻しますか？",
-                  UndoTimeText(record.time).c_str(), record.groups.size(), record.ItemCount());
+                  UndoTimeText(report.record.time).c_str(), report.record.groups.size(),
+                  report.record.ItemCount());
     if (MessageBoxA(window, question, kUndoCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   }
-  // A record that cannot be read is refused there, with its reason, and set aside.
-  UndoReport report = UndoLatest(Library, RealFileOps(), ProgramDir);
+  // A record that cannot be read is set aside there; nothing is written.
+  TakeBack(Library, RealFileOps(), &report);
   LoadSelected();
   SetViewScrollRange(ItemView);
   SendMessageA(ItemView, WM_COMMAND, kRelayoutView, 0);
@@ -150,7 +149,8 @@ void OnUndo(HWND window) {
     left += group;
   }
   if (!left.empty()) {
-    std::string text = "次のグループは書き込みの後に変更されていたため、元に戻していません: " + left;
+    std::string text =
+        "次のグループは書き込みの後に変更されていたため、元に戻していません: " + left;
     MessageBoxA(window, text.c_str(), kUndoCaption, MB_OK | MB_ICONWARNING);
   }
 }

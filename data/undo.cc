@@ -133,22 +133,32 @@ std::vector<UndoGroupResult> RestoreGroups(PriceLibrary* library, const UndoReco
   return results;
 }
 
-UndoReport UndoLatest(PriceLibrary* library, FileOps* ops, const char* program_dir) {
+UndoReport ReadLatestUndo(FileOps* ops, const char* program_dir) {
   UndoReport report;
   std::vector<std::string> files = UndoFiles(ops, program_dir);
   if (files.empty()) return report;
   report.found = true;
   report.path = files.back();
-  if (!ReadUndoFile(report.path, program_dir, &report.record, &report.error)) {
-    report.refused = true;
-    std::string aside = report.path + ".bad";
-    if (ops->Rename(report.path.c_str(), aside.c_str()))
-      report.error += "\r\nこの記録は " + aside + " として残しました。";
-    return report;
+  report.refused = !ReadUndoFile(report.path, program_dir, &report.record, &report.error);
+  return report;
+}
+
+void TakeBack(PriceLibrary* library, FileOps* ops, UndoReport* report) {
+  if (!report->found) return;
+  if (report->refused) {
+    std::string aside = report->path + ".bad";
+    if (ops->Rename(report->path.c_str(), aside.c_str()))
+      report->error += "\r\nこの記録は " + aside + " として残しました。";
+    return;
   }
-  report.groups = RestoreGroups(library, report.record);
-  for (UndoGroup& g : report.record.groups) g.before = std::vector<PriceItem>();
-  ops->Remove(report.path.c_str());
+  report->groups = RestoreGroups(library, report->record);
+  for (UndoGroup& g : report->record.groups) g.before = std::vector<PriceItem>();
+  ops->Remove(report->path.c_str());
+}
+
+UndoReport UndoLatest(PriceLibrary* library, FileOps* ops, const char* program_dir) {
+  UndoReport report = ReadLatestUndo(ops, program_dir);
+  TakeBack(library, ops, &report);
   return report;
 }
 

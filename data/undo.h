@@ -73,8 +73,13 @@ struct UndoReport {
   std::vector<UndoGroupResult> groups;
 };
 
-// Takes back the latest apply not yet taken back, then removes its record. A record that
-// cannot be used is set aside as NAME.bad, so that older ones can still be reached.
+// Reads the latest record not yet taken back: found, and either the record or refused with
+// the reason.
+UndoReport ReadLatestUndo(FileOps* ops, const char* program_dir);
+// Takes back the record read, then removes it. A record that cannot be used is set aside as
+// NAME.bad instead, so that older ones can still be reached.
+void TakeBack(PriceLibrary* library, FileOps* ops, UndoReport* report);
+// Both: the latest apply taken back.
 UndoReport UndoLatest(PriceLibrary* library, FileOps* ops, const char* program_dir);
 
 // "2026/12/09 14:05" for the question and the lists.
