@@ -41,11 +41,11 @@ got="$(cli undo)"
 [ "$got" = "nothing to undo" ] || fail "a second undo printed: $got"
 
 set +e
-cli compare missing.costupdate >/dev/null 2>&1; rc1=$?
-cli apply update.costupdate >/dev/null 2>&1; rc2=$?
-cli undo --all >/dev/null 2>&1; rc3=$?
+cli compare missing.costupdate >/dev/null 2>"$work/err1.txt"; rc1=$?
+cli apply update.costupdate >/dev/null 2>"$work/err2.txt"; rc2=$?
+cli undo --all >/dev/null 2>"$work/err3.txt"; rc3=$?
 set -e
-[ "$rc1" = 1 ] || fail "a missing file gave exit code $rc1"
-[ "$rc2" = 2 ] || fail "a usage error gave exit code $rc2"
-[ "$rc3" = 2 ] || fail "undo --all gave exit code $rc3"
+[ "$rc1" = 1 ] || fail "a missing file gave exit code $rc1: $(cat "$work/err1.txt")"
+[ "$rc2" = 2 ] || fail "a usage error gave exit code $rc2: $(cat "$work/err2.txt")"
+[ "$rc3" = 2 ] || fail "undo --all gave exit code $rc3: $(cat "$work/err3.txt")"
 echo "cli_test: ok"
