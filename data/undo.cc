@@ -104,7 +104,8 @@ std::vector<std::string> UndoFiles(FileOps* ops, const char* program_dir) {
 }
 
 bool ReadUndoFile(const std::string& path, const char* program_dir, UndoRecord* out,
-                  std::string* error) {
+                  std::string* error, bool* other_folder) {
+  if (other_folder) *other_folder = false;
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(path, &bytes)) {
     *error = "元に戻す記録を読めません。";
@@ -112,6 +113,7 @@ bool ReadUndoFile(const std::string& path, const char* program_dir, UndoRecord* 
   }
   if (!ParseUndoFile(bytes.data(), bytes.size(), out, error)) return false;
   if (out->program_dir != program_dir) {
+    if (other_folder) *other_folder = true;
     *error = "元に戻す記録は別のフォルダ (" + out->program_dir + ") のデータベースのものです。";
     *out = UndoRecord();
     return false;
@@ -139,12 +141,14 @@ UndoReport ReadLatestUndo(FileOps* ops, const char* program_dir) {
   if (files.empty()) return report;
   report.found = true;
   report.path = files.back();
-  report.refused = !ReadUndoFile(report.path, program_dir, &report.record, &report.error);
+  report.refused =
+      !ReadUndoFile(report.path, program_dir, &report.record, &report.error, &report.other_folder);
   return report;
 }
 
 void TakeBack(PriceLibrary* library, FileOps* ops, UndoReport* report) {
   if (!report->found) return;
+  if (report->refused && report->other_folder) return;
   if (report->refused) {
     std::string aside = report->path + ".bad";
     if (ops->Rename(report->path.c_str(), aside.c_str()))

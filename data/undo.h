@@ -44,9 +44,9 @@ class UndoSaver {
 std::vector<std::string> UndoFiles(FileOps* ops, const char* program_dir);
 
 // Reads and checks one undo file: false, with error, when it is damaged, cut short or
-// belongs to another program folder's database.
+// belongs to another program folder's database (*other_folder, when given, tells which).
 bool ReadUndoFile(const std::string& path, const char* program_dir, UndoRecord* out,
-                  std::string* error);
+                  std::string* error, bool* other_folder = nullptr);
 
 enum UndoGroupOutcome {
   kUndoRestored,      // the group holds its records from before the apply again
@@ -65,8 +65,9 @@ struct UndoGroupResult {
 std::vector<UndoGroupResult> RestoreGroups(PriceLibrary* library, const UndoRecord& record);
 
 struct UndoReport {
-  bool found = false;    // there was a record to take back
-  bool refused = false;  // it could not be read; nothing was written (error says why)
+  bool found = false;         // there was a record to take back
+  bool refused = false;       // it could not be read; nothing was written (error says why)
+  bool other_folder = false;  // refused as the record of another program folder's database
   std::string error;
   std::string path;
   UndoRecord record;  // the record taken back (groups' records released)
@@ -76,8 +77,9 @@ struct UndoReport {
 // Reads the latest record not yet taken back: found, and either the record or refused with
 // the reason.
 UndoReport ReadLatestUndo(FileOps* ops, const char* program_dir);
-// Takes back the record read, then removes it. A record that cannot be used is set aside as
-// NAME.bad instead, so that older ones can still be reached.
+// Takes back the record read, then removes it. A damaged record is set aside as NAME.bad
+// instead, so that older ones can still be reached; one of another program folder stays,
+// for the program of that folder.
 void TakeBack(PriceLibrary* library, FileOps* ops, UndoReport* report);
 // Both: the latest apply taken back.
 UndoReport UndoLatest(PriceLibrary* library, FileOps* ops, const char* program_dir);

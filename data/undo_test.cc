@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -197,7 +198,7 @@ TEST_F(UndoTest, AnApplyWhoseUndoRecordCannotBeSavedWritesNothing) {
   }
 }
 
-TEST_F(UndoTest, DamagedCutOrForeignRecordsAreRefusedAndSetAside) {
+TEST_F(UndoTest, DamagedOrCutRecordsAreRefusedAndSetAside) {
   Snapshot s0 = Take(&db_);
   ASSERT_TRUE(Apply(TypicalFile(), 1));
   Snapshot s1 = Take(&db_);
@@ -232,16 +233,23 @@ TEST_F(UndoTest, DamagedCutOrForeignRecordsAreRefusedAndSetAside) {
   EXPECT_EQ(s0, Take(&db_));
 }
 
-TEST_F(UndoTest, RecordOfAnotherProgramFolderIsRefused) {
+// Refused and left in place: it is the way back for the database of its own folder.
+TEST_F(UndoTest, RecordOfAnotherProgramFolderIsRefusedAndKept) {
   ASSERT_TRUE(Apply(TypicalFile(), 1));
   Snapshot s1 = Take(&db_);
   std::string path = UndoFiles(RealFileOps(), dir_.c_str()).back();
+  std::string other = dir_.substr(0, dir_.size() - 1) + "-other" + kSep;
+  std::filesystem::remove_all(other);
+  std::filesystem::create_directories(other + kUndoDirName);
+  std::filesystem::copy_file(path, other + kUndoDirName + UndoFileName(LocalNow(), 0));
+  UndoReport report = UndoLatest(&db_, RealFileOps(), other.c_str());
+  EXPECT_TRUE(report.refused && report.other_folder);
+  EXPECT_NE(std::string::npos, report.error.find(dir_)) << report.error;  // names its folder
+  EXPECT_EQ(1u, UndoFiles(RealFileOps(), other.c_str()).size());
+  EXPECT_EQ(s1, Take(&db_));
   UndoRecord record;
   std::string error;
-  EXPECT_FALSE(ReadUndoFile(path, "C:\\other\\", &record, &error));
-  EXPECT_NE(std::string::npos, error.find(dir_)) << error;  // names the record's folder
   EXPECT_TRUE(ReadUndoFile(path, dir_.c_str(), &record, &error)) << error;
-  EXPECT_EQ(s1, Take(&db_));
 }
 
 TEST_F(UndoTest, OnlyTheNewestTenRecordsAreKept) {
