@@ -334,13 +334,14 @@ int ApplySelectedItems(PriceLibrary* library, PriceItem* items, int count, ItemS
       apply(GroupItems{nullptr, 0, i});
     }
   }
-  if (!undo || ready.empty()) return 0;
-  if (!undo->Save()) {
+  // No record when no group can be written at all: there would be nothing to take back.
+  bool any = undo && undo->builder()->groups() > 0;
+  if (any && !undo->Save()) {
     for (const PreparedGroup& group : ready)
       DropGroup(library, group, items, count, states, kind_filter);
     return 0;
   }
   for (const PreparedGroup& group : ready) commit(group);
-  undo->Prune();
+  if (any) undo->Prune();
   return 0;
 }

@@ -198,6 +198,22 @@ TEST_F(UndoTest, AnApplyWhoseUndoRecordCannotBeSavedWritesNothing) {
   }
 }
 
+TEST_F(UndoTest, NoRecordWhenNoGroupCanBeWritten) {
+  FakePriceLibrary fake;
+  fake.Put(Item(kA1, "a1", 100, 110));
+  fake.allocs_left = fake.resizes_left = 0;  // no block for any group
+  Selection s;
+  s.Add(Item(kA1, "a1 renamed", 100, 110), ChangeMaterialName);
+  UndoSaver undo(RealFileOps(), dir_.c_str(), LocalNow());
+  int failed = 0;
+  ApplySelectedItems(&fake, s.items.data(), 1, s.states.data(), kChangeBits, 1, &failed, nullptr,
+                     &undo);
+  EXPECT_EQ(1, failed);
+  EXPECT_FALSE(undo.failed());
+  EXPECT_EQ(0, fake.write_group_calls);
+  EXPECT_TRUE(UndoFiles(RealFileOps(), dir_.c_str()).empty());
+}
+
 TEST_F(UndoTest, DamagedOrCutRecordsAreRefusedAndSetAside) {
   Snapshot s0 = Take(&db_);
   ASSERT_TRUE(Apply(TypicalFile(), 1));
