@@ -66,6 +66,18 @@ timed() {
   echo $(((end - start) / 1000000))
 }
 
+# One Windows apply of the 100k-item file by costupdate-perf.exe ($1) on a fresh copy of its
+# database, with the caller's data, wrun and wdata; prints apply_ms, empty when it failed.
+# Further arguments go to the apply (--undo).
+wine_apply() {
+  local exe="$1"
+  shift
+  rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
+  timed "$wrun" "$exe" apply "$(winpath "$data/apply-run")" "$wdata\\apply-100k.costupdate" \
+    "$@" >/dev/null
+  field apply_ms "$tmp/out"
+}
+
 # One measured tree: its programs, its data folder, its results in $tmp/results-NAME.
 declare -A results
 record() { results["$1|$2"]="$3"; }
@@ -144,10 +156,7 @@ measure() {
     rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
     timed "$perf" apply "$data/apply-run" "$data/apply-100k.costupdate" --undo >/dev/null
     nu+=("$(field apply_ms "$tmp/out")")
-    rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
-    timed "$wrun" "$data/db/costupdate-perf.exe" apply "$(winpath "$data/apply-run")" \
-      "$wdata\\apply-100k.costupdate" --undo >/dev/null
-    u+=("$(field apply_ms "$tmp/out")")
+    u+=("$(wine_apply "$data/db/costupdate-perf.exe" --undo)")
   done
   record "$name" "apply_ms" "$(printf '%s\n' "${na[@]}" | median)"
   record "$name" "wine_apply_ms" "$(printf '%s\n' "${a[@]}" | median)"
@@ -214,14 +223,8 @@ measure32() {
     w+=("$(timed "$wrun" "$db32/costupdate-cli.exe" --dir "$wdb32" compare "$wfile")")
     timed "$wrun" "$db32/costupdate-perf.exe" compare "$wdb32" "$wfile" >/dev/null
     wr+=("$(field calls_per_s "$tmp/out")")
-    rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
-    timed "$wrun" "$db32/costupdate-perf.exe" apply "$(winpath "$data/apply-run")" \
-      "$wdata\\apply-100k.costupdate" >/dev/null
-    a+=("$(field apply_ms "$tmp/out")")
-    rm -rf "$data/apply-run" && cp -r "$data/apply-db" "$data/apply-run"
-    timed "$wrun" "$db32/costupdate-perf.exe" apply "$(winpath "$data/apply-run")" \
-      "$wdata\\apply-100k.costupdate" --undo >/dev/null
-    u+=("$(field apply_ms "$tmp/out")")
+    a+=("$(wine_apply "$db32/costupdate-perf.exe")")
+    u+=("$(wine_apply "$db32/costupdate-perf.exe" --undo)")
   done
   record "$name" "wine32_undo_apply_ms" "$(printf '%s\n' "${u[@]}" | grep . | median)"
   record "$name" "wine32_compare_ms_1m" "$(printf '%s\n' "${w[@]}" | median)"
