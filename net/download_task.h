@@ -53,6 +53,10 @@ class DownloadTask {
     *http_status = 0;
     return DownloadNoFailure;
   }
+  // Asks a running download to end without waiting for it, so that a caller with many
+  // tasks stops them all at once; the destructor then waits only what is left of the
+  // grace a stuck worker gets.
+  virtual void Cancel() {}
 };
 
 // A new idle task for url, or null when memory runs out.

@@ -2,6 +2,7 @@
 #include "net/http_download_task.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <string>
@@ -232,18 +233,28 @@ class HttpDownloadTask : public DownloadTask {
   explicit HttpDownloadTask(std::shared_ptr<TaskState> state) : state_(std::move(state)) {}
 
   ~HttpDownloadTask() override {
-    state_->events.Set(TaskEvents::kCancel);
+    Cancel();
     if (!worker_.joinable()) return;
-    // A worker blocked on a stalled connection would never see the cancel event.
-    state_->transport->Abort();
     // Under Wine neither a closed handle nor the receive time limit ends a blocked
     // WinINet read: a worker still blocked after a while is left to end by itself.
-    if (state_->events.WaitFor(TaskEvents::kFinish, kAbortGraceMs)) {
+    auto waited = std::chrono::steady_clock::now() - cancelled_at_;
+    long long left =
+        kAbortGraceMs - std::chrono::duration_cast<std::chrono::milliseconds>(waited).count();
+    if (state_->events.WaitFor(TaskEvents::kFinish, left > 0 ? int(left) : 0)) {
       worker_.join();
     } else {
       state_->DropSignal();
       worker_.detach();
     }
+  }
+
+  void Cancel() override {
+    if (cancelled_) return;
+    cancelled_ = true;
+    cancelled_at_ = std::chrono::steady_clock::now();
+    state_->events.Set(TaskEvents::kCancel);
+    // A worker blocked on a stalled connection would never see the cancel event.
+    if (worker_.joinable()) state_->transport->Abort();
   }
 
   int SetOwner(void* window, int number) override {
@@ -312,6 +323,8 @@ class HttpDownloadTask : public DownloadTask {
   std::shared_ptr<TaskState> state_;
   std::thread worker_;
   bool started_ = false;
+  bool cancelled_ = false;
+  std::chrono::steady_clock::time_point cancelled_at_;
   void* owner_window_ = nullptr;
   int owner_number_ = 0;
 };

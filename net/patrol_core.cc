@@ -1,6 +1,7 @@
 // The Patrol's task list, its polling and the cache comparison.
 #include "net/patrol_core.h"
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -11,6 +12,9 @@
 namespace {
 
 const int kPollMs = 100;
+// How long stopped tasks get to end before they are destroyed all the same; a task's
+// own grace is as long, so that destroying the stuck ones then takes no time.
+const int kStopGraceMs = 2000;
 const size_t kCompareChunk = 64 * 1024;
 
 struct RunningTask {
@@ -53,6 +57,54 @@ void HandleCompleted(DownloadTask* task, const char* program_dir, Disk* disk, Pa
   }
 }
 
+bool Wait(const PatrolWaiter& wait, FinishSignal* finished, uint64_t seen, int milliseconds) {
+  if (wait) return wait(finished, seen, milliseconds);
+  finished->WaitPast(seen, milliseconds);
+  return true;
+}
+
+bool Ended(DownloadStatus status) { return status == DownloadComplete || status < 0; }
+
+// Handles and destroys a task that has ended; false, leaving it, while it runs.
+bool PollTask(const RunningTask& running, const char* program_dir, Disk* disk, PatrolLine* line) {
+  DownloadStatus status = running.task->Wait(0);
+  if (status == DownloadComplete) {
+    HandleCompleted(running.task, program_dir, disk, line);
+  } else if (status < 0) {
+    line->failure = running.task->GetFailure(&line->http_status);
+  } else {
+    return false;
+  }
+  DestroyDownloadTask(running.task);
+  return true;
+}
+
+// Cancels every task at once and waits, still through wait so that the window stays
+// painted, while they end; a download that completed meanwhile is kept like any other.
+void StopTasks(std::vector<RunningTask>* tasks, const PatrolWaiter& wait, FinishSignal* finished,
+               const char* program_dir, Disk* disk, std::vector<PatrolLine>* lines) {
+  for (const RunningTask& running : *tasks) running.task->Cancel();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopGraceMs);
+  for (;;) {
+    uint64_t seen = finished->Count();
+    bool all_ended = true;
+    for (const RunningTask& running : *tasks) all_ended = all_ended && Ended(running.task->Wait(0));
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now())
+                    .count();
+    if (all_ended || left <= 0) break;
+    Wait(wait, finished, seen, int(left < kPollMs ? left : kPollMs));
+  }
+  for (const RunningTask& running : *tasks) {
+    PatrolLine* line = &(*lines)[running.line];
+    if (PollTask(running, program_dir, disk, line)) continue;
+    // Still stuck in the network layer: it is left to end by itself.
+    line->failure = DownloadCancelled;
+    DestroyDownloadTask(running.task);
+  }
+  tasks->clear();
+}
+
 }  // namespace
 
 CacheUpdate UpdateCacheFile(const char* path, const char* data, size_t size, Disk* disk) {
@@ -91,7 +143,8 @@ std::string DescribeOutcome(const PatrolLine& line) {
 }
 
 std::vector<PatrolLine> RunPatrolCore(const UrlList& list, const char* program_dir,
-                                      const TransportFactory& transports, Disk* disk) {
+                                      const TransportFactory& transports, Disk* disk,
+                                      const PatrolWaiter& wait) {
   std::vector<PatrolLine> lines(size_t(list.GetCount()));
   // Made at start-up, but a Patrol from the command line, or after the folder was
   // removed, would otherwise fail every write.
@@ -118,25 +171,17 @@ std::vector<PatrolLine> RunPatrolCore(const UrlList& list, const char* program_d
   }
   // In list order from the first task after each one handled, as one poll over the tasks;
   // between passes the thread sleeps until some task ends rather than on each in turn.
-  while (!tasks.empty()) {
+  bool stopped = false;
+  while (!tasks.empty() && !stopped) {
     uint64_t seen = finished.Count();
     bool handled = false;
     for (size_t k = 0; k < tasks.size() && !handled; ++k) {
-      DownloadTask* task = tasks[k].task;
-      PatrolLine* line = &lines[tasks[k].line];
-      DownloadStatus status = task->Wait(0);
-      if (status == DownloadComplete) {
-        HandleCompleted(task, program_dir, disk, line);
-      } else if (status < 0) {
-        line->failure = task->GetFailure(&line->http_status);
-      } else {
-        continue;
-      }
-      DestroyDownloadTask(task);
+      if (!PollTask(tasks[k], program_dir, disk, &lines[tasks[k].line])) continue;
       tasks.erase(tasks.begin() + long(k));
       handled = true;
     }
-    if (!handled) finished.WaitPast(seen, kPollMs);
+    if (!handled) stopped = !Wait(wait, &finished, seen, kPollMs);
   }
+  if (stopped) StopTasks(&tasks, wait, &finished, program_dir, disk, &lines);
   return lines;
 }

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "checklist/url_list.h"
 #include "data/disk.h"
 #include "net/download_task.h"
+#include "net/http_download_task.h"
 #include "net/http_transport.h"
 
 enum CacheUpdate {
@@ -39,7 +41,15 @@ struct PatrolLine {
 // "written", "unchanged" or "failed: " and the reason.
 std::string DescribeOutcome(const PatrolLine& line);
 
+// How the run waits between its passes over the tasks: until finished's count passes
+// seen or milliseconds have gone by. False when the user asked the run to stop; the wait
+// is still made, as the run also waits through it for stopped tasks to end.
+using PatrolWaiter = std::function<bool(FinishSignal* finished, uint64_t seen, int milliseconds)>;
+
 // One Patrol of list's addresses into program_dir's cache folder, on the calling thread
-// until every download has ended. The lines are in list order.
+// until every download has ended or wait asks it to stop (null: a plain wait). A stopped
+// run still handles the downloads that completed; the others read DownloadCancelled and
+// leave their cache files alone. The lines are in list order.
 std::vector<PatrolLine> RunPatrolCore(const UrlList& list, const char* program_dir,
-                                      const TransportFactory& transports, Disk* disk);
+                                      const TransportFactory& transports, Disk* disk,
+                                      const PatrolWaiter& wait = nullptr);
