@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "app/busy_wait.h"
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/selection.h"
 #include "app/tool_bars.h"
-#include "checklist/editor.h"
+#include "app/check_list_editor.h"
 #include "checklist/url_list.h"
 #include "data/catalogue.h"
 #include "data/disk.h"
@@ -20,7 +21,7 @@
 #include "data/file_selector.h"
 #include "data/item_store.h"
 #include "data/undo.h"
-#include "net/patrol.h"
+#include "app/patrol_window.h"
 #include "resources/resource.h"
 #include "view/item_view.h"
 
@@ -171,6 +172,8 @@ void OnHelp(HWND window) {
 }
 
 void OnCommand(HWND window, int id, int code) {
+  // Inside the Patrol's wait nothing else may start: not a second Patrol, not a load.
+  if (IsBusy()) return;
   switch (id) {
     case IDC_FILE_SELECTOR:
       if (code != CBN_SELCHANGE) return;
@@ -233,6 +236,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_DESTROY:
       OnDestroy();
       break;
+    case WM_CLOSE:
+      if (!IsBusy()) break;
+      RequestStop(window);  // closed once the Patrol has stopped
+      return 0;
+    case WM_SETCURSOR:
+      if (ShowBusyCursor()) return TRUE;
+      break;
+    case WM_SETFOCUS:  // the keys scroll the grid
+      SetFocus(ItemView);
+      return 0;
     case WM_COMMAND:
       OnCommand(window, LOWORD(wparam), HIWORD(wparam));
       break;

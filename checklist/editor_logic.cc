@@ -144,7 +144,12 @@ void RefreshCandidates(EditorControls* c, class CandidateList* candidates,
   if (task) {
     task->SetOwner(c->Window(), kRefreshOwnerNumber);
     task->Start();
-    if (task->Wait(-1) == DownloadComplete) {
+    if (!c->WaitForTask(task)) {
+      // Stopped by the user, who needs no message; the list and its file stay as they were.
+      DestroyDownloadTask(task);
+      return;
+    }
+    if (task->Wait(0) == DownloadComplete) {
       const char* body = "";
       int length = task->GetData(&body);
       CalendarTime time;

@@ -28,6 +28,9 @@ class EditorControls {
   virtual void Message(const char* text, const char* caption) = 0;
   // The dialog's window, given to the download task as its owner.
   virtual void* Window() = 0;
+  // Waits, keeping the windows painted, until the started task has ended: true. False
+  // when the user stopped it: the task has then been cancelled (destroy it all the same).
+  virtual bool WaitForTask(DownloadTask* task) = 0;
 };
 
 // 1 after a command changed the check list since the dialog opened.

@@ -61,6 +61,13 @@ class FakeControls : public EditorControls {
     messages.push_back(std::string(caption) + ": " + t);
   }
   void* Window() override { return this; }
+  // The user's Esc during the wait, when stop is set.
+  bool stop = false;
+  bool WaitForTask(DownloadTask* task) override {
+    if (!stop) return true;
+    task->Cancel();
+    return false;
+  }
 
   // "udcx" for the enable states of ↑ ↓ 変更を反映 削除: letter when enabled, '-' when not.
   std::string Buttons() {
@@ -310,9 +317,10 @@ TEST_F(Editor, RefreshOutcomes) {
     DownloadStatus status;
     int outdated;
     const char* body;
-    const char* message;
-    const char* file;  // BaseUrlList.txt afterwards
+    const char* message;  // null: none (stopped by the user)
+    const char* file;     // BaseUrlList.txt afterwards
     std::vector<std::string> rows;
+    bool stopped = false;
   };
   const std::string old_file = "p,http://m/p\r\nq,http://m/q\r\n";
   const Case cases[] = {
@@ -330,6 +338,7 @@ TEST_F(Editor, RefreshOutcomes) {
        {"p", "q"}},
       {DownloadComplete, 1, "r,http://m/r\r\n", "一覧を更新しました。", "r,http://m/r\r\n", {"r"}},
       {DownloadComplete, 1, "", "一覧を更新しました。", "", {}},
+      {DownloadComplete, 1, "r,http://m/r\r\n", nullptr, old_file.c_str(), {"p", "q"}, true},
   };
   SetEnv("COSTUPDATE_SERVER", "http://127.0.0.1:8123");
   for (const Case& k : cases) {
@@ -340,10 +349,13 @@ TEST_F(Editor, RefreshOutcomes) {
     task_body_ = k.body;
     candidates_.outdated = k.outdated;
     c_.messages.clear();
+    c_.stop = k.stopped;
     Command(IDC_REFRESH_CANDIDATES);
-    EXPECT_EQ(std::vector<std::string>{std::string("一覧を更新: ") + k.message}, c_.messages);
-    EXPECT_EQ(k.file, ReadFile(candidates_.path)) << k.message;
-    EXPECT_EQ(k.rows, c_.rows[IDC_CANDIDATE_LIST]) << k.message;
+    std::vector<std::string> told;
+    if (k.message) told.push_back(std::string("一覧を更新: ") + k.message);
+    EXPECT_EQ(told, c_.messages);
+    EXPECT_EQ(k.file, ReadFile(candidates_.path)) << told.size();
+    EXPECT_EQ(k.rows, c_.rows[IDC_CANDIDATE_LIST]) << told.size();
     EXPECT_EQ(0, live_tasks_);
     EXPECT_TRUE(c_.enabled[IDC_COPY_CANDIDATE]);  // not reset by the refresh
     EXPECT_EQ(0, CheckListChanged);

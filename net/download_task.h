@@ -26,6 +26,10 @@ enum DownloadFailure : int32_t {
   DownloadCancelled = 6,         // destroyed before the end
 };
 
+// How long a cancelled task's worker may take to end; a task destroyed after that is
+// left to end by itself.
+const int kCancelGraceMs = 2000;
+
 // The largest body a task keeps: a broken server must not exhaust memory.
 const size_t kMaxDownloadSize = size_t(256) << 20;
 

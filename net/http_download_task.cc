@@ -35,8 +35,6 @@ const size_t kReadSize = 4096;
 // The most a task sets aside for an announced length before the body comes.
 const uint64_t kReserveLimit = uint64_t(1) << 20;
 const size_t kUrlSize = 512;
-// How long a destroyed task's worker may take to end after its transport was aborted.
-const int kAbortGraceMs = 2000;
 
 // The task's three manual-reset events; one lock, so that the worker can wait for either
 // of two of them.
@@ -239,7 +237,7 @@ class HttpDownloadTask : public DownloadTask {
     // WinINet read: a worker still blocked after a while is left to end by itself.
     auto waited = std::chrono::steady_clock::now() - cancelled_at_;
     long long left =
-        kAbortGraceMs - std::chrono::duration_cast<std::chrono::milliseconds>(waited).count();
+        kCancelGraceMs - std::chrono::duration_cast<std::chrono::milliseconds>(waited).count();
     if (state_->events.WaitFor(TaskEvents::kFinish, left > 0 ? int(left) : 0)) {
       worker_.join();
     } else {

@@ -12,9 +12,6 @@
 namespace {
 
 const int kPollMs = 100;
-// How long stopped tasks get to end before they are destroyed all the same; a task's
-// own grace is as long, so that destroying the stuck ones then takes no time.
-const int kStopGraceMs = 2000;
 const size_t kCompareChunk = 64 * 1024;
 
 struct RunningTask {
@@ -80,11 +77,12 @@ bool PollTask(const RunningTask& running, const char* program_dir, Disk* disk, P
 }
 
 // Cancels every task at once and waits, still through wait so that the window stays
-// painted, while they end; a download that completed meanwhile is kept like any other.
+// painted, while they end (a task's own grace then has passed too, so destroying a stuck
+// one takes no time); a download that completed meanwhile is kept like any other.
 void StopTasks(std::vector<RunningTask>* tasks, const PatrolWaiter& wait, FinishSignal* finished,
                const char* program_dir, Disk* disk, std::vector<PatrolLine>* lines) {
   for (const RunningTask& running : *tasks) running.task->Cancel();
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopGraceMs);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCancelGraceMs);
   for (;;) {
     uint64_t seen = finished->Count();
     bool all_ended = true;

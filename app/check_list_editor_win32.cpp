@@ -2,8 +2,9 @@
 // editor's rules.
 #include <windows.h>
 
+#include "app/busy_wait.h"
+#include "app/check_list_editor.h"
 #include "app/main_window.h"
-#include "checklist/editor.h"
 #include "checklist/editor_logic.h"
 
 namespace {
@@ -34,6 +35,19 @@ class DialogControls : public EditorControls {
     MessageBoxA(dialog_, text, caption, MB_OK);
   }
   void* Window() override { return dialog_; }
+  bool WaitForTask(DownloadTask* task) override {
+    BusyWait busy;
+    auto ended = [&] {
+      DownloadStatus status = task->Wait(0);
+      return status == DownloadComplete || status < 0;
+    };
+    while (!ended() && busy.Wait(ended, 100)) {
+    }
+    if (!busy.Stopped()) return true;
+    task->Cancel();
+    busy.Wait(ended, kCancelGraceMs);
+    return false;
+  }
 
  private:
   HWND Item(int id) { return GetDlgItem(dialog_, id); }
@@ -50,7 +64,17 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     case WM_INITDIALOG:
       OpenEditor(&controls, &CheckList, &CandidateList);
       return 0;  // no default focus
+    case WM_SETCURSOR:
+      if (!ShowBusyCursor()) return 0;
+      SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+      return 1;
+    case WM_CLOSE:
+      if (!IsBusy()) return 0;
+      RequestStop(dialog);  // closed once the refresh has stopped
+      return 1;
     case WM_COMMAND: {
+      // Nothing else runs inside the refresh's wait.
+      if (IsBusy()) return 1;
       int end_code = 0;
       if (!EditorCommand(&controls, LOWORD(wparam), HIWORD(wparam), &CheckList, &CandidateList,
                          CreateDownloadTask, &end_code))

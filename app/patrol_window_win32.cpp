@@ -1,0 +1,16 @@
+// The Patrol of the main window: the downloads run while the window stays painted.
+#include "app/patrol_window.h"
+
+#include "app/busy_wait.h"
+#include "app/globals.h"
+#include "checklist/url_list.h"
+#include "data/disk.h"
+#include "net/patrol_core.h"
+
+void RunPatrol(HWND) {
+  BusyWait busy;
+  RunPatrolCore(CheckList, ProgramDir, NewHttpTransport, RealDisk(),
+                [&](FinishSignal* finished, uint64_t seen, int milliseconds) {
+                  return busy.Wait([&] { return finished->Count() != seen; }, milliseconds);
+                });
+}
