@@ -6,12 +6,14 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/busy_wait.h"
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/tool_bars.h"
@@ -249,6 +251,87 @@ TEST_F(PatrolWindowTest, AllFailedStillRefreshes) {
   EXPECT_EQ(1, FileLoaded);
   EXPECT_EQ(2, Store.count);
   EXPECT_NE(std::string::npos, SelectorLine(0).find("\t最終更新日 2")) << SelectorLine(0);
+}
+
+// A slow server does not freeze the window: it answers and paints within 100 ms all along,
+// a second 更新 is refused, and Esc or closing the window stops the Patrol, keeping what
+// had come and leaving the rest of the cache as it was.
+TEST_F(PatrolWindowTest, WindowAnswersDuringASlowPatrolAndStops) {
+  Write(dir_ + "FavoriteList.txt",
+        ("quick," + server_.Url("/patrol/quicker.dat") + "\r\nslow," +
+         server_.Url("/patrol/slower.dat") + "\r\nnew," + server_.Url("/patrol/newer.dat") + "\r\n")
+            .c_str());
+  server_.Serve("/patrol/quicker.dat", kUpdateFile);
+  server_.Serve("/patrol/slower.dat", "slow bytes");
+  server_.Serve("/patrol/newer.dat", "new bytes");
+  Open();
+
+  auto wait_busy = [] {
+    for (int i = 0; i < 500 && !IsBusy(); ++i) Sleep(10);
+    return IsBusy();
+  };
+  // Probes from another thread, as Windows does before it marks a window as hung.
+  std::atomic<int> probes{0}, late{0};
+  auto probe_while_busy = [&] {
+    while (IsBusy()) {
+      auto start = std::chrono::steady_clock::now();
+      DWORD_PTR result;
+      if (!SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result)) ++late;
+      InvalidateRect(ItemView, nullptr, FALSE);
+      while (GetUpdateRect(ItemView, nullptr, FALSE) &&
+             std::chrono::steady_clock::now() - start < std::chrono::milliseconds(100))
+        Sleep(1);
+      if (GetUpdateRect(ItemView, nullptr, FALSE) && IsBusy()) ++late;
+      ++probes;
+      Sleep(150);
+    }
+  };
+
+  server_.SetRules("/patrol/slower.dat delay=3000\n");
+  std::thread prober([&] {
+    if (!wait_busy()) return;
+    PostMessageA(window_, WM_COMMAND, IDC_PATROL, 0);  // a second 更新: refused
+    probe_while_busy();
+  });
+  ClickPatrol();
+  prober.join();
+  EXPECT_GE(probes, 10);
+  EXPECT_EQ(0, late);
+  EXPECT_EQ(1u, server_.Requests("/patrol/slower.dat").size());
+  EXPECT_EQ("slow bytes", Read(Cache("/patrol/slower.dat")));
+  EXPECT_EQ(1, FileLoaded);
+
+  struct Stop {
+    const char* how;
+    UINT message;
+    WPARAM wparam;
+  };
+  for (const Stop& stop : {Stop{"Esc", WM_KEYDOWN, VK_ESCAPE}, Stop{"close", WM_CLOSE, 0}}) {
+    SCOPED_TRACE(stop.how);
+    server_.SetRules("/patrol/slower.dat delay=8000\n/patrol/newer.dat delay=8000\n");
+    server_.Serve("/patrol/quicker.dat", "quick, new contents");
+    Write(Cache("/patrol/slower.dat"), kOld);
+    DeleteFileA(Cache("/patrol/newer.dat").c_str());
+    std::thread stopper([&] {
+      if (!wait_busy()) return;
+      for (int i = 0; i < 500 && Read(Cache("/patrol/quicker.dat")) == kUpdateFile; ++i) Sleep(10);
+      PostMessageA(window_, stop.message, stop.wparam, 0);
+      probe_while_busy();
+    });
+    auto start = std::chrono::steady_clock::now();
+    ClickPatrol();
+    auto took = std::chrono::steady_clock::now() - start;
+    stopper.join();
+    EXPECT_LT(took, std::chrono::milliseconds(6000));  // well before the answers come
+    EXPECT_EQ(0, late);
+    EXPECT_EQ("quick, new contents", Read(Cache("/patrol/quicker.dat")));
+    EXPECT_EQ(kOld, Read(Cache("/patrol/slower.dat")));
+    EXPECT_EQ("<none>", Read(Cache("/patrol/newer.dat")));
+    Pump();
+    EXPECT_EQ(stop.message == WM_CLOSE, !IsWindow(window_));
+    Write(Cache("/patrol/quicker.dat"), kUpdateFile);
+  }
+  window_ = nullptr;
 }
 
 }  // namespace
