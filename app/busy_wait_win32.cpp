@@ -1,7 +1,7 @@
 // The busy wait: a message loop that paints and drops input until the work ends.
-#include "app/busy_wait.h"
-
 #include <atomic>
+
+#include "app/busy_wait.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ void HandleQueued() {
       StopAsked = true;
       return;
     }
-    bool system_key = msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSKEYUP ||
-                      msg.message == WM_SYSCHAR;
+    bool system_key =
+        msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSKEYUP || msg.message == WM_SYSCHAR;
     if (IsInput(msg.message) && !system_key) {
       if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) StopAsked = true;
       continue;

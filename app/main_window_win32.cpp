@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "app/busy_wait.h"
+#include "app/check_list_editor.h"
 #include "app/globals.h"
 #include "app/main_window.h"
+#include "app/patrol_window.h"
 #include "app/selection.h"
 #include "app/tool_bars.h"
-#include "app/check_list_editor.h"
 #include "checklist/url_list.h"
 #include "data/catalogue.h"
 #include "data/disk.h"
@@ -21,7 +22,6 @@
 #include "data/file_selector.h"
 #include "data/item_store.h"
 #include "data/undo.h"
-#include "app/patrol_window.h"
 #include "resources/resource.h"
 #include "view/item_view.h"
 

@@ -1,8 +1,7 @@
 // The Patrol of the main window: the downloads run while the window stays painted.
-#include "app/patrol_window.h"
-
 #include "app/busy_wait.h"
 #include "app/globals.h"
+#include "app/patrol_window.h"
 #include "checklist/url_list.h"
 #include "data/disk.h"
 #include "net/patrol_core.h"

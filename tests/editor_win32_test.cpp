@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/busy_wait.h"
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/tool_bars.h"
@@ -292,6 +293,43 @@ TEST_F(EditorTest, RefreshOutcomes) {
             ReadFile("FavoriteList.txt").find("別候補,http://127.0.0.1:1/m.dat"));
   for (const std::string& request : server.Requests(path))
     EXPECT_NE(std::string::npos, request.find("KelvadPYPY")) << request;
+  _putenv_s("COSTUPDATE_SERVER", "");
+}
+
+// A slow server: the dialog stays answering, Esc stops the refresh without a message and
+// with the old list, and closing the dialog stops it and closes it.
+TEST_F(EditorTest, SlowRefreshStopsOnEscAndClose) {
+  TestServer server;
+  ASSERT_TRUE(server.Running()) << "runs inside tests/http_server.py";
+  _putenv_s("COSTUPDATE_SERVER", ("http://127.0.0.1:" + std::to_string(server.Port())).c_str());
+  const std::string path = "/newdownload/BaseURLList.csv";
+  server.Serve(path, "新候補,http://127.0.0.1:1/n.dat\r\n");
+  server.SetRules(path + " delay=8000\n");
+  const std::string old_file = ReadFile("BaseUrlList.txt");
+  auto busy_within = [](bool busy, int ms) {
+    for (int i = 0; i < ms / 10 && IsBusy() != busy; ++i) Sleep(10);
+    return IsBusy() == busy;
+  };
+  Open();
+  int late = 0;
+  ASSERT_TRUE(Edit([&](Driver& d) {
+    for (UINT stop : {UINT(WM_KEYDOWN), UINT(WM_CLOSE)}) {
+      PostMessageA(d.Item(IDC_REFRESH_CANDIDATES), BM_CLICK, 0, 0);
+      ASSERT_TRUE(busy_within(true, 5000));
+      DWORD_PTR result;
+      for (int i = 0; i < 5; ++i, Sleep(100))
+        if (!SendMessageTimeoutA(d.dialog, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result)) ++late;
+      PostMessageA(d.dialog, stop, stop == WM_KEYDOWN ? VK_ESCAPE : 0, 0);
+      EXPECT_TRUE(busy_within(false, 4000));
+      if (stop == WM_KEYDOWN) {
+        EXPECT_EQ((std::vector<std::string>{"候補一", "候補二"}), d.Rows(IDC_CANDIDATE_LIST));
+      }
+    }
+    Gone(d.dialog);
+  }));
+  EXPECT_EQ(0, late);
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(old_file, ReadFile("BaseUrlList.txt"));
   _putenv_s("COSTUPDATE_SERVER", "");
 }
 
