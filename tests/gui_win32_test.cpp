@@ -297,7 +297,8 @@ TEST_F(MainWindowTest, CtrlZTakesTheLatestApplyBack) {
   ASSERT_TRUE(ShownIndices().empty());
 
   std::vector<std::string> boxes = CommandAnswering(window_, IDC_UNDO, {{"元に戻す", IDNO}});
-  EXPECT_TRUE(StartsAndEnds(boxes[0], "元に戻す: 直前の書き込み（", "、3グループ、4件）を元に戻しますか？"))
+  EXPECT_TRUE(
+      StartsAndEnds(boxes[0], "元に戻す: 直前の書き込み（", "、3グループ、4件）を元に戻しますか？"))
       << boxes[0];
   EXPECT_TRUE(ShownIndices().empty());  // No: nothing changed
 
@@ -409,6 +410,88 @@ TEST_F(MainWindowTest, VerticalScrollAndWheelStayInRange) {
   SendMessageA(ItemView, WM_VSCROLL, SB_PAGEDOWN, 0);
   ClickRow(2);
   EXPECT_TRUE(Store.states[page + 2] & StateSelected);
+}
+
+// The keys move the grid exactly as the bars' own requests do and leave the selection.
+TEST_F(MainWindowTest, KeysScrollAsTheBarsDo) {
+  Prepare(false);
+  std::string text = "単価アップデートファイル\r\n";
+  for (int i = 1; i <= 300; ++i) {
+    char line[128];
+    std::snprintf(line, sizeof line, "4-07-0001-0001-%04d,部材%d,,100,120,3,110,1\r\n", i, i);
+    text += line;
+  }
+  std::strcpy(StartFile, WriteFile("many.costupdate", text.c_str()).c_str());
+  Open();
+  Pump();
+  EXPECT_EQ(ItemView, GetFocus());  // at start
+  SetFocus(MainBars.file_selector);
+  ClickRow(1);
+  EXPECT_EQ(ItemView, GetFocus());  // after a click
+  std::vector<ItemState> states(Store.states, Store.states + Store.count);
+
+  struct Key {
+    WPARAM key;
+    UINT message;
+    int request;
+  };
+  const Key keys[] = {{VK_NEXT, WM_VSCROLL, SB_PAGEDOWN},   {VK_DOWN, WM_VSCROLL, SB_LINEDOWN},
+                      {VK_NEXT, WM_VSCROLL, SB_PAGEDOWN},   {VK_UP, WM_VSCROLL, SB_LINEUP},
+                      {VK_PRIOR, WM_VSCROLL, SB_PAGEUP},    {VK_END, WM_VSCROLL, SB_BOTTOM},
+                      {VK_DOWN, WM_VSCROLL, SB_LINEDOWN},   {VK_PRIOR, WM_VSCROLL, SB_PAGEUP},
+                      {VK_HOME, WM_VSCROLL, SB_TOP},        {VK_UP, WM_VSCROLL, SB_LINEUP},
+                      {VK_RIGHT, WM_HSCROLL, SB_LINERIGHT}, {VK_RIGHT, WM_HSCROLL, SB_LINERIGHT},
+                      {VK_LEFT, WM_HSCROLL, SB_LINELEFT},   {VK_LEFT, WM_HSCROLL, SB_LINELEFT},
+                      {VK_LEFT, WM_HSCROLL, SB_LINELEFT}};
+  std::vector<std::pair<int, int>> by_key, by_bar;
+  for (bool keyboard : {true, false}) {
+    SendMessageA(ItemView, WM_VSCROLL, SB_TOP, 0);
+    SendMessageA(ItemView, WM_HSCROLL, SB_LEFT, 0);
+    for (const Key& k : keys) {
+      if (keyboard)
+        SendMessageA(ItemView, WM_KEYDOWN, k.key, 0);
+      else
+        SendMessageA(ItemView, k.message, WPARAM(k.request), 0);
+      (keyboard ? by_key : by_bar).push_back({View.top_ordinal, View.scroll_x});
+    }
+  }
+  EXPECT_EQ(by_bar, by_key);
+  EXPECT_EQ(std::make_pair(2 * View.page_rows + 1, 0), by_key[2]);
+  EXPECT_EQ(std::make_pair(300 - View.page_rows, 0), by_key[6]);
+  EXPECT_EQ(std::make_pair(0, 40), by_key[11]);
+  EXPECT_EQ(states, std::vector<ItemState>(Store.states, Store.states + Store.count));
+}
+
+// A bar hidden while everything fitted comes back when the window becomes smaller.
+TEST_F(MainWindowTest, BarsComeBackAfterASizeChange) {
+  Prepare(true);
+  Open();
+  Pump();
+  auto has = [](DWORD bar) { return (GetWindowLongA(ItemView, GWL_STYLE) & bar) != 0; };
+  auto size = [&](int width, int height) {
+    SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+    Pump();
+  };
+  size(800, 600);
+  EXPECT_TRUE(has(WS_HSCROLL));
+  EXPECT_FALSE(has(WS_VSCROLL));  // four rows fit
+  size(1200, 600);
+  EXPECT_FALSE(has(WS_HSCROLL));
+  size(800, 600);
+  EXPECT_TRUE(has(WS_HSCROLL));
+  SendMessageA(ItemView, WM_HSCROLL, SB_RIGHT, 0);
+  RECT client;
+  GetClientRect(ItemView, &client);
+  EXPECT_EQ(916 - client.right + 1, View.scroll_x);  // 単位/工種/発注先 reachable again
+  size(800, 140);
+  EXPECT_TRUE(has(WS_VSCROLL));
+  SCROLLINFO info = Bar(SB_VERT);
+  EXPECT_EQ(3, info.nMax);
+  EXPECT_EQ(UINT(View.page_rows), info.nPage);
+  size(800, 600);
+  EXPECT_FALSE(has(WS_VSCROLL));
+  size(800, 140);
+  EXPECT_TRUE(has(WS_VSCROLL));
 }
 
 // Chooses the menu entry at position index once the context menu is up.

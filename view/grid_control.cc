@@ -42,6 +42,20 @@ int HorizontalScrollTarget(int request, int position, int page, int range_max, i
   return ScrollTarget(request, position, 20, page, range_max, thumb);
 }
 
+bool KeyScrollRequest(unsigned keycode, bool* horizontal, int* request) {
+  // Virtual-key codes: Page Up 0x21, Page Down, End, Home, ←, ↑, →, ↓ 0x28.
+  static const struct {
+    bool horizontal;
+    int request;
+  } kKeys[] = {{false, kScrollPageUp},  {false, kScrollPageDown}, {false, kScrollBottom},
+               {false, kScrollTop},     {true, kScrollLineUp},    {false, kScrollLineUp},
+               {true, kScrollLineDown}, {false, kScrollLineDown}};
+  if (keycode < 0x21 || keycode > 0x28) return false;
+  *horizontal = kKeys[keycode - 0x21].horizontal;
+  *request = kKeys[keycode - 0x21].request;
+  return true;
+}
+
 int WheelScrollTarget(int position, int wheel_delta) { return position - 3 * wheel_delta / 120; }
 
 int HitTestItem(const GridData& grid, const ViewState& view, ShownItems* shown, unsigned x,

@@ -22,6 +22,11 @@ enum ScrollRequest {
 // The position asked for, before the bar limits it. thumb is the tracking position.
 int VerticalScrollTarget(int request, int position, int page_rows, int item_count, int thumb);
 int HorizontalScrollTarget(int request, int position, int page, int range_max, int thumb);
+// The scroll request a key of the grid stands for: ↑/↓ a row, Page Up/Down a page,
+// Home/End the top and the bottom, ←/→ on the horizontal bar. keycode is the virtual-key
+// code; false for any other key.
+bool KeyScrollRequest(unsigned keycode, bool* horizontal, int* request);
+
 // The mouse wheel: three rows a notch of 120, up for a positive delta.
 int WheelScrollTarget(int position, int wheel_delta);
 

@@ -79,6 +79,28 @@ TEST(GridControl, PageRowsAndScrolling) {
     EXPECT_EQ(s[1], VerticalScrollTarget(s[0], 50, 16, 1000, 77)) << s[0];
     EXPECT_EQ(s[2], HorizontalScrollTarget(s[0], 50, 300, 916, 77)) << s[0];
   }
+  // {virtual key, 0 none / 1 vertical / 2 horizontal, request}; only these eight scroll.
+  const int keys[][3] = {{0x21, 1, kScrollPageUp},
+                         {0x22, 1, kScrollPageDown},
+                         {0x23, 1, kScrollBottom},
+                         {0x24, 1, kScrollTop},
+                         {0x25, 2, kScrollLineUp},
+                         {0x26, 1, kScrollLineUp},
+                         {0x27, 2, kScrollLineDown},
+                         {0x28, 1, kScrollLineDown},
+                         {0x20, 0, 0},
+                         {0x29, 0, 0},
+                         {0x2D, 0, 0},
+                         {0x0D, 0, 0}};
+  for (auto& k : keys) {
+    bool horizontal = false;
+    int request = -1;
+    bool scrolls = KeyScrollRequest(unsigned(k[0]), &horizontal, &request);
+    EXPECT_EQ(k[1] != 0, scrolls) << k[0];
+    if (!scrolls) continue;
+    EXPECT_EQ(k[1] == 2, horizontal) << k[0];
+    EXPECT_EQ(k[2], request) << k[0];
+  }
   const int wheels[][3] = {{10, 120, 7}, {10, -120, 13}, {10, 240, 4}, {10, 40, 9}};
   for (auto& w : wheels) EXPECT_EQ(w[2], WheelScrollTarget(w[0], w[1])) << w[1];
 }

@@ -37,10 +37,13 @@ int BarPosition(HWND window, int bar, UINT mask = SIF_POS) {
   return mask == SIF_TRACKPOS ? info.nTrackPos : info.nPos;
 }
 
+// Range and page together: a page-only change does not show a bar hidden while
+// everything fitted, so it would not come back when the window becomes smaller.
 void OnSize(HWND window, int width, int height) {
   View.page_rows = PageRowsFor(height, ShowChanges);
-  SetBar(window, SB_VERT, SIF_PAGE, 0, 0, View.page_rows, 0);
-  SetBar(window, SB_HORZ, SIF_PAGE, 0, 0, width, 0);
+  SetBar(window, SB_VERT, SIF_RANGE | SIF_PAGE, 0, ShownItemCount() - 1, View.page_rows, 0);
+  View.top_ordinal = BarPosition(window, SB_VERT);
+  SetBar(window, SB_HORZ, SIF_RANGE | SIF_PAGE, 0, ContentWidth(ItemNameColumns), width, 0);
   View.scroll_x = BarPosition(window, SB_HORZ);
   RepaintView(window);
 }
@@ -89,7 +92,20 @@ void OnMouseWheel(HWND window, int delta) {
   RepaintView(window);
 }
 
+// The keys do what the bars' own requests do, so they reach the same positions.
+bool OnKeyDown(HWND window, unsigned keycode) {
+  bool horizontal;
+  int request;
+  if (!KeyScrollRequest(keycode, &horizontal, &request)) return false;
+  if (horizontal)
+    OnHorizontalScroll(window, request);
+  else
+    OnVerticalScroll(window, request);
+  return true;
+}
+
 void OnLeftButtonDown(HWND window, LPARAM lparam) {
+  SetFocus(window);  // for the keys
   int k = HitTestItem(CurrentGrid(), View, &Shown, LOWORD(lparam), HIWORD(lparam));
   if (k < 0) return;
   Store.states[k] ^= StateSelected;
@@ -98,6 +114,7 @@ void OnLeftButtonDown(HWND window, LPARAM lparam) {
 
 // False when no menu could be made.
 bool OnRightButtonDown(HWND window, LPARAM lparam) {
+  SetFocus(window);
   int k = HitTestItem(CurrentGrid(), View, &Shown, LOWORD(lparam), HIWORD(lparam));
   if (k < 0) return true;
   HMENU menu = CreatePopupMenu();
@@ -174,6 +191,9 @@ LRESULT CALLBACK ItemViewProc(HWND window, UINT message, WPARAM wparam, LPARAM l
     case WM_VSCROLL:
       OnVerticalScroll(window, LOWORD(wparam));
       return 0;
+    case WM_KEYDOWN:
+      if (OnKeyDown(window, unsigned(wparam))) return 0;
+      break;
     case WM_MOUSEWHEEL:  // passed on by the main window; not back to it
       OnMouseWheel(window, GET_WHEEL_DELTA_WPARAM(wparam));
       return 0;
