@@ -47,7 +47,9 @@ to_cp932 "$data/annual.costupdate" "$www/costupdate/annual.dat"
 mkdir -p "$www/newdownload"
 to_cp932 "$data/BaseURLList.csv" "$www/newdownload/BaseURLList.csv"
 export COSTUPDATE_SERVER=http://127.0.0.1:8642
-python3 "$root/tests/http_server.py" --root "$www" --port 8642 --port-file "$www/.port" &
+# The quarterly file comes slowly, so that the window can be seen during a Patrol.
+python3 "$root/tests/http_server.py" --root "$www" --port 8642 --port-file "$www/.port" \
+  --rule /costupdate/quarterly.dat delay=4000 &
 server=$!
 xvfb=
 cleanup() {
@@ -135,7 +137,12 @@ probe press CUMainWndClass 1000 20000
 sleep 1
 import -window root "$out/demo-item-names.png"
 # 更新 (1563): the Patrol fetches both addresses; the quarterly file is new in the cache.
+# It comes slowly: the window meanwhile, painted, with the wait cursor over the grid (scrot
+# draws the pointer, import does not).
+xdotool mousemove 400 300
 probe command CUMainWndClass 1000 1563
+sleep 1.5
+scrot --overwrite --pointer "$out/demo-patrolling.png"
 # Waits up to a minute for a cache file; without it the demo closes the program and fails.
 wait_cached() {
   for _ in $(seq 300); do [ -f "$demo/HDTMP/$1" ] && return 0; sleep 0.2; done
@@ -168,4 +175,4 @@ echo "demo: after the editor added the annual address and patrolled"
 wait "$app" || true
 WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}" timeout 30 wineserver -w || true
 echo "demo: screenshots saved to $shot and, beside it, demo-show-changes.png, demo-item-names.png,"
-echo "demo: demo-editor.png and demo-after-editor.png"
+echo "demo: demo-patrolling.png (during a slow Patrol), demo-editor.png and demo-after-editor.png"
