@@ -54,12 +54,12 @@ void OnCreate(HWND window) {
       CreateWindowExA(WS_EX_CLIENTEDGE, kItemViewClass, "",
                       WS_CHILD | WS_VISIBLE | WS_BORDER | WS_HSCROLL | WS_VSCROLL, 0, 0, 800, 200,
                       window, reinterpret_cast<HMENU>(IDC_ITEM_VIEW), Instance, nullptr);
-  SendMessageA(ItemView, WM_COMMAND, kRelayoutView, 0);
+  SendMessageA(ItemView, kRelayoutView, 0, 0);
   CheckList.Load();
   FillSelector();
   LoadSelected();
   SetViewScrollRange(ItemView);
-  PostMessageA(ItemView, WM_COMMAND, kRelayoutView, 0);
+  PostMessageA(ItemView, kRelayoutView, 0, 0);
   if (CheckList.GetCount() == 0 && !FileLoaded)
     PostMessageA(window, WM_COMMAND, IDC_EDIT_CHECKLIST, 0);
 }
@@ -81,8 +81,7 @@ void OnSize(HWND window) {
 }
 
 void OnDestroy() {
-  std::free(Store.states);
-  Store.states = nullptr;
+  ReleaseItems(&Store);
   PostQuitMessage(0);
 }
 
@@ -134,7 +133,7 @@ void OnUndo(HWND window) {
   TakeBack(Library, RealFileOps(), &report);
   LoadSelected();
   SetViewScrollRange(ItemView);
-  SendMessageA(ItemView, WM_COMMAND, kRelayoutView, 0);
+  SendMessageA(ItemView, kRelayoutView, 0, 0);
   RepaintView(ItemView);
   if (report.refused) {
     std::string text = "元に戻せません。" + report.error;
@@ -220,7 +219,7 @@ void OnCommand(HWND window, int id, int code) {
       if (IsChecked(id)) KindFilter = uint16_t(KindFilter | (1u << (id - IDC_KIND_FIRST)));
       break;
   }
-  SendMessageA(ItemView, WM_COMMAND, kRelayoutView, 0);
+  SendMessageA(ItemView, kRelayoutView, 0, 0);
 }
 
 }  // namespace

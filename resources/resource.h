@@ -4,7 +4,6 @@
 #define IDB_TOOLBAR 700
 
 // Commands of the main window.
-#define IDC_RELAYOUT_VIEW 100
 #define IDC_FILE_SELECTOR 1234
 #define IDC_PATROL 1563
 #define IDC_APPLY 1919

@@ -7,7 +7,8 @@
 #include "view/shown_items.h"
 
 extern const char kItemViewClass[];
-const int kRelayoutView = 100;
+// Sent by the main window: lay the view out again from its size and the display options.
+const UINT kRelayoutView = WM_APP + 1;  // a message of its own, apart from every command
 
 // The view's state and its table of shown items: one view per process.
 extern ViewState View;

@@ -132,9 +132,7 @@ bool OnRightButtonDown(HWND window, LPARAM lparam) {
 }
 
 void OnCommand(HWND window, int id) {
-  if (id == kRelayoutView) {
-    OnRelayout(window);
-  } else if (IsCategoryCommand(id)) {
+  if (IsCategoryCommand(id)) {
     ApplyCategoryCommand(CurrentGrid(), id, View.menu_target_item);
     RepaintView(window);
   }
@@ -184,6 +182,9 @@ LRESULT CALLBACK ItemViewProc(HWND window, UINT message, WPARAM wparam, LPARAM l
       break;
     case WM_COMMAND:
       OnCommand(window, LOWORD(wparam));
+      break;
+    case kRelayoutView:
+      OnRelayout(window);
       break;
     case WM_HSCROLL:
       OnHorizontalScroll(window, LOWORD(wparam));
