@@ -69,7 +69,7 @@ bool LibraryWritesFileCodes(const GridData& grid, ShownItems* shown, PriceLibrar
 
 }  // namespace
 
-FindText::FindText(const std::string& text) : folded_(text) {
+SearchText::SearchText(const std::string& text) : folded_(text) {
   bool trail = false;
   for (char& ch : folded_) {
     const unsigned char c = static_cast<unsigned char>(ch);
@@ -79,7 +79,7 @@ FindText::FindText(const std::string& text) : folded_(text) {
   }
 }
 
-bool FindText::In(const char* text, size_t size) const {
+bool SearchText::In(const char* text, size_t size) const {
   const size_t m = folded_.size();
   if (m == 0 || m > size) return false;
   // Most texts lack the first byte in either case: a quick no before the walk.
@@ -93,7 +93,7 @@ bool FindText::In(const char* text, size_t size) const {
 }
 
 int FindShownItem(const GridData& grid, ShownItems* shown, PriceLibrary* library,
-                  const FindText& text, int from) {
+                  const SearchText& text, int from) {
   const int count = shown->Count(grid);
   if (text.empty() || count == 0) return -1;
   if (from < 0 || from >= count) from = 0;

@@ -9,9 +9,9 @@
 
 // A text to look for, prepared once for many items: code page 932 bytes, ASCII letters
 // folded, matched only where a character begins.
-class FindText {
+class SearchText {
  public:
-  explicit FindText(const std::string& text);
+  explicit SearchText(const std::string& text);
   bool empty() const { return folded_.empty(); }
   // Whether the text occurs in text[0, size).
   bool In(const char* text, size_t size) const;
@@ -28,7 +28,7 @@ class FindText {
 // last, whose code text (as the library formats it) or material name holds the text; -1 when
 // none does or the text is empty.
 int FindShownItem(const GridData& grid, ShownItems* shown, PriceLibrary* library,
-                  const FindText& text, int from);
+                  const SearchText& text, int from);
 
 // Where a find started from the top row left the grid: the ordinal it found and the top
 // row the scroll bar gave it, which is above the found row on the last page.

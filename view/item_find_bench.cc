@@ -39,7 +39,7 @@ void BM_FindShownItemMiss(benchmark::State& state) {
   grid.items = list.items.data(), grid.count = kItems, grid.states = list.states.data();
   ShownItems shown;
   shown.Count(grid);
-  const FindText text(kTexts[state.range(0)]);
+  const SearchText text(kTexts[state.range(0)]);
   for (auto _ : state) benchmark::DoNotOptimize(FindShownItem(grid, &shown, &list.db, text, 1));
   state.SetItemsProcessed(int64_t(state.iterations()) * kItems);
 }

@@ -65,12 +65,12 @@ TEST(ItemFind, Table) {
   };
   for (const Case& c : cases) {
     ShownItems shown;
-    EXPECT_EQ(c.want, FindShownItem(grid, &shown, &db, FindText(c.text), c.from))
+    EXPECT_EQ(c.want, FindShownItem(grid, &shown, &db, SearchText(c.text), c.from))
         << c.text << " from " << c.from;
   }
   ShownItems shown;
   grid.kind_filter = 0;
-  EXPECT_EQ(-1, FindShownItem(grid, &shown, &db, FindText("D10"), 0));
+  EXPECT_EQ(-1, FindShownItem(grid, &shown, &db, SearchText("D10"), 0));
 }
 
 // Code texts at the ends of each part's range, as the library formats them, also when its
@@ -105,7 +105,7 @@ TEST(ItemFind, CodeTexts) {
   };
   for (const Case& c : cases) {
     ShownItems shown;
-    EXPECT_EQ(c.want, FindShownItem(grid, &shown, c.library, FindText(c.text), 0)) << c.text;
+    EXPECT_EQ(c.want, FindShownItem(grid, &shown, c.library, SearchText(c.text), 0)) << c.text;
   }
 }
 
