@@ -25,7 +25,7 @@ bool MatchesAt(const unsigned char* p, const std::string& folded) {
   return true;
 }
 
-// Appends value with at least min_digits digits, zero-padded.
+// Writes value at out with at least min_digits digits, zero-padded; returns its end.
 char* PutNumber(char* out, unsigned value, int min_digits) {
   char digits[10];
   int n = 0;
