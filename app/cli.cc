@@ -17,6 +17,7 @@
 #include "data/item_store.h"
 #include "data/undo.h"
 #include "net/patrol_core.h"
+#include "view/item_fields.h"
 
 const char kCliUsage[] =
     "usage: costupdate-cli [--dir D] [--utf8] catalogue\n"
@@ -125,12 +126,6 @@ std::string ParseOptions(int argc, const char* const* args, Options* o) {
   return "";
 }
 
-void AppendRecord(std::string* out, const PriceItem& r) {
-  Appendf(out, "\t%.31s\t%.32s\t%u\t%u\t%u\t%u\t%u", r.material_name, r.material_note,
-          unsigned(r.execution_price), unsigned(r.estimate_price), unsigned(r.unit_code),
-          unsigned(r.work_type), unsigned(r.supplier_code));
-}
-
 void PrintCatalogue(CliResult* result) {
   Catalogue cat;
   FillCatalogue(CheckList, ProgramDir, "", RealDisk(), &cat);
@@ -165,12 +160,12 @@ void Compare(const Options& o, PriceLibrary* library, const ItemStore& store, Cl
     char code[kLibraryTextSize];
     library->FormatItemCode(item.code, code);
     Appendf(&result->out, "%d\t%04X\t%s", i + 1, unsigned(store.states[i]), code);
-    AppendRecord(&result->out, item);
+    AppendItemFields(library, item, FieldStyle::kNumbers, &result->out);
     if (o.db) {
       PriceItem stored;
       std::memset(&stored, 0, sizeof stored);
       if (library->GetItem(item.code, &stored))
-        AppendRecord(&result->out, stored);
+        AppendItemFields(library, stored, FieldStyle::kNumbers, &result->out);
       else
         result->out += "\t\t\t\t\t\t\t";
     }

@@ -10,6 +10,8 @@
 
 #include "app/busy_wait.h"
 #include "app/check_list_editor.h"
+#include "app/copy_rows.h"
+#include "app/find_item.h"
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/patrol_window.h"
@@ -189,6 +191,15 @@ void OnCommand(HWND window, int id, int code) {
       return;
     case IDC_UNDO:
       OnUndo(window);
+      return;
+    case IDC_COPY:
+      CopyRows(window);
+      return;
+    case IDC_FIND:
+      OpenFindBox(window);
+      return;
+    case IDC_FIND_NEXT:
+      FindNext(window);
       return;
     case IDC_SELECT_ALL:
       SelectAllOrClear(Store.states, Store.count, KindFilter);

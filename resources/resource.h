@@ -8,6 +8,10 @@
 #define IDC_PATROL 1563
 #define IDC_APPLY 1919
 #define IDC_UNDO 1920  // Ctrl+Z in the main window
+// Ctrl+C, Ctrl+F and F3 in the main window: copy the grid's rows, find box, find again.
+#define IDC_COPY 1921
+#define IDC_FIND 1922
+#define IDC_FIND_NEXT 1923
 #define IDC_SELECT_ALL 2000
 #define IDC_SELECT_NEW 2001
 #define IDC_HELP_PAGE 5959
@@ -34,3 +38,6 @@
 #define IDC_REFRESH_CANDIDATES 204
 #define IDC_NAME_EDIT 300
 #define IDC_URL_EDIT 301
+
+// The find box "FindBox" (次を検索 and キャンセル are IDOK and IDCANCEL).
+#define IDC_FIND_TEXT 400

@@ -183,6 +183,13 @@ measure() {
     record "$name" "paint_us_$place" "$(grep "place:$place/" "$tmp/paint.csv" |
       awk -F, '{t = $3; if ($5 ~ /ms/) t *= 1000; if ($5 ~ /ns/) t /= 1000; if (t > m) m = t} END {printf "%.0f", m}')"
   done
+  # 6. One find over 1M shown items where none matches, so that every item is tried: the
+  # slowest of a Japanese, an ASCII and a code-like text, in the grid's benchmark.
+  "$native/view/view_core_bench" --benchmark_filter=BM_FindShownItemMiss \
+    --benchmark_format=csv >"$tmp/find.csv" 2>/dev/null || true
+  record "$name" "find_ms" "$(grep '^"BM_FindShownItemMiss' "$tmp/find.csv" |
+    awk -F, '{t = $3; if ($5 ~ /us/) t /= 1000; if ($5 ~ /ns/) t /= 1e6; if (t > m) m = t}
+      END {if (NR) printf "%.0f", m; else print "-"}')"
   if [ "$(timed "$perf" paint "$data/db" "$data/update-1m.costupdate")" != "-" ]; then
     for place in "${places[@]}"; do
       record "$name" "store_paint_us_$place" "$(field "paint_us_$place" "$tmp/out")"
@@ -313,4 +320,5 @@ for place in top middle end; do
 done
 row "5. first paint after load, storage code" 1m us "" key store_first_paint_us
 row "5. first paint after load, QUPRA.dll" 1m us "" key wine_first_paint_us
+row "6. find, no match, in-memory library" 1m ms "<= 200 ms" key find_ms
 echo "file sizes: 1m $(get after bytes_1m) bytes; table as CSV: $csv"

@@ -274,18 +274,28 @@ bool StartsAndEnds(const std::string& s, const std::string& start, const std::st
          s.compare(s.size() - end.size(), end.size(), end) == 0;
 }
 
-// Ctrl+Z is the main window's key for IDC_UNDO: it asks, takes the apply back, shows the
-// file again, and then says there is nothing more; a group written since is left alone.
-TEST_F(MainWindowTest, CtrlZTakesTheLatestApplyBack) {
+// The main window's keys and the commands they give.
+TEST_F(MainWindowTest, AcceleratorsGiveTheirCommands) {
   HACCEL keys = LoadAcceleratorsA(Instance, "MAIN");
   ASSERT_TRUE(keys);
   ACCEL table[8];
   int n = CopyAcceleratorTableA(keys, table, 8);
-  ASSERT_EQ(1, n);
-  EXPECT_EQ(IDC_UNDO, table[0].cmd);
-  EXPECT_EQ('Z', table[0].key);
-  EXPECT_EQ(FVIRTKEY | FCONTROL, table[0].fVirt & (FVIRTKEY | FCONTROL | FSHIFT | FALT));
+  std::vector<std::string> got;
+  for (int i = 0; i < n; ++i)
+    got.push_back(std::to_string(table[i].cmd) + " " + std::to_string(table[i].key) +
+                  ((table[i].fVirt & FVIRTKEY) ? " virtual" : "") +
+                  ((table[i].fVirt & FCONTROL) ? " ctrl" : "") +
+                  ((table[i].fVirt & (FSHIFT | FALT)) ? " shift/alt" : ""));
+  EXPECT_EQ((std::vector<std::string>{"1920 90 virtual ctrl", "1921 67 virtual ctrl",
+                                      "1922 70 virtual ctrl", "1923 114 virtual"}),
+            got);
+  EXPECT_EQ((std::vector<int>{IDC_UNDO, IDC_COPY, IDC_FIND, IDC_FIND_NEXT}),
+            (std::vector<int>{1920, 1921, 1922, 1923}));
+}
 
+// Ctrl+Z is the main window's key for IDC_UNDO: it asks, takes the apply back, shows the
+// file again, and then says there is nothing more; a group written since is left alone.
+TEST_F(MainWindowTest, CtrlZTakesTheLatestApplyBack) {
   Prepare(true);
   Open();
   Pump();
@@ -322,6 +332,119 @@ TEST_F(MainWindowTest, CtrlZTakesTheLatestApplyBack) {
             boxes[1]);
   EXPECT_STREQ("別の書き込み", Stored(kConcrete).material_name);
   EXPECT_EQ(66000u, Stored(kSteel2).execution_price);
+}
+
+// The clipboard's text in one format, up to its NUL; empty when the format is not there.
+std::string ClipboardText() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return "clipboard not opened";
+  if (HANDLE block = GetClipboardData(CF_TEXT)) {
+    text = static_cast<const char*>(GlobalLock(block));
+    GlobalUnlock(block);
+  }
+  CloseClipboard();
+  return text;
+}
+
+std::wstring ClipboardUnicode() {
+  std::wstring text;
+  if (!OpenClipboard(nullptr)) return L"clipboard not opened";
+  if (HANDLE block = GetClipboardData(CF_UNICODETEXT)) {
+    text = static_cast<const wchar_t*>(GlobalLock(block));
+    GlobalUnlock(block);
+  }
+  CloseClipboard();
+  return text;
+}
+
+// Ctrl+C: the selected rows, or every shown row when none is selected, in both formats.
+TEST_F(MainWindowTest, CtrlCCopiesTheRows) {
+  Prepare(true);
+  Open();
+  Pump();
+  const char kHeader[] = "コード\t部材名称\t部材摘要\t実行単価\t見積単価\t単位\t工種\t発注先\r\n";
+  const char kSteel2Row[] =
+      "1-01-0001-0001-0002\t異形棒鋼 D13\tJIS\t67000\t71000\t???\t110\t???\r\n";
+  const char kSteel3Row[] =
+      "1-01-0001-0002-0001\tH形鋼 200x100\tSS400\t99500\t107000\t???\t120\t???\r\n";
+  const char kConcreteRow[] =
+      "2-03-0001-0001-0001\t生コンクリート 21-8-25\tJIS\t14500\t15800\t???\t110\t???\r\n";
+  const char kPlywoodRow[] =
+      "3-05-0001-0001-0001\t型枠用合板 12mm\tJIS\t1450\t1600\t???\t110\t???\r\n";
+
+  SendMessageA(window_, WM_COMMAND, IDC_COPY, 0);
+  EXPECT_EQ(std::string(kHeader) + kSteel2Row + kSteel3Row + kConcreteRow + kPlywoodRow,
+            ClipboardText());
+  ClickRow(1);
+  ClickRow(3);
+  SendMessageA(window_, WM_COMMAND, IDC_COPY, 0);
+  EXPECT_EQ(std::string(kHeader) + kSteel3Row + kPlywoodRow, ClipboardText());
+  EXPECT_EQ(
+      std::wstring(L"コード\t部材名称\t部材摘要\t実行単価\t見積単価\t単位\t工種\t発注先\r\n"
+                   L"1-01-0001-0002-0001\tH形鋼 200x100\tSS400\t99500\t107000\t???\t120\t???\r\n"
+                   L"3-05-0001-0001-0001\t型枠用合板 12mm\tJIS\t1450\t1600\t???\t110\t???\r\n"),
+      ClipboardUnicode());
+}
+
+// Answers the find box with the text and its default button, from another thread; then the
+// message box that says nothing was found, when not_found. What the boxes said.
+std::string AnswerFind(const char* text, bool not_found = false) {
+  HWND box = WaitDialog("検索");
+  if (!box || !GetDlgItem(box, IDC_FIND_TEXT)) return "no find box";
+  SetDlgItemTextA(box, IDC_FIND_TEXT, text);
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  if (!Gone(box)) return "find box left open";
+  return not_found ? AnswerBox("検索", IDOK) : "";
+}
+
+// Ctrl+F finds by name or code from the row after the top one and scrolls the item to the
+// top; F3 goes on with the same text, wrapping; a miss is told. Nothing gets selected.
+TEST_F(MainWindowTest, CtrlFFindsAndF3FindsAgain) {
+  Prepare(false);
+  std::string text = "単価アップデートファイル\r\n";
+  for (int i = 1; i <= 300; ++i) {
+    char line[128];
+    std::snprintf(line, sizeof line, "4-07-0001-0001-%04d,部材%d,,100,120,3,110,1\r\n", i, i);
+    text += line;
+  }
+  std::strcpy(StartFile, WriteFile("many.costupdate", text.c_str()).c_str());
+  Open();
+  Pump();
+  const int last_top = 300 - View.page_rows;
+  struct Step {
+    int command;
+    const char* text;  // typed into the find box; null when no box comes
+    int want_top;
+  };
+  const Step steps[] = {
+      {IDC_FIND_NEXT, "部材15", 14},       // no text yet: F3 opens the box
+      {IDC_FIND_NEXT, nullptr, 149},       // 部材150
+      {IDC_FIND, "0001-0100", 99},         // by code, wrapping
+      {IDC_FIND, "部材29", last_top},      // 部材290: the bar stops at its last page
+      {IDC_FIND_NEXT, nullptr, last_top},  // 部材291, though it is not the top row
+  };
+  for (const Step& step : steps) {
+    std::string said;
+    std::thread answer([&] { said = step.text ? AnswerFind(step.text) : ""; });
+    SendMessageA(window_, WM_COMMAND, step.command, 0);
+    answer.join();
+    Pump();
+    EXPECT_EQ("", said);
+    EXPECT_EQ(step.want_top, View.top_ordinal) << (step.text ? step.text : "F3");
+  }
+  // On through 部材299, then round to 部材29.
+  for (int i = 0; i < 8; ++i) SendMessageA(window_, WM_COMMAND, IDC_FIND_NEXT, 0);
+  EXPECT_EQ(last_top, View.top_ordinal);
+  SendMessageA(window_, WM_COMMAND, IDC_FIND_NEXT, 0);
+  EXPECT_EQ(28, View.top_ordinal);
+
+  std::string said;
+  std::thread answer([&] { said = AnswerFind("鉄骨", true); });
+  SendMessageA(window_, WM_COMMAND, IDC_FIND, 0);
+  answer.join();
+  EXPECT_EQ("検索: 「鉄骨」は見つかりませんでした。", said);
+  EXPECT_EQ(28, View.top_ordinal);
+  for (int i = 0; i < Store.count; ++i) EXPECT_FALSE(Store.states[i] & StateSelected) << i;
 }
 
 TEST_F(MainWindowTest, FiltersHideRowsAndKeepThemFromBeingWritten) {

@@ -26,6 +26,12 @@ std::string TwoDigits(unsigned value) {
 
 }  // namespace
 
+const char kCodeHeader[] = "コード";
+const char kCategoryHeader[] = "項目名称";
+const char kSubNumberHeader[] = "細番号";
+const char* const kFieldHeaders[kFieldCount] = {"部材名称", "部材摘要", "実行単価", "見積単価",
+                                                "単位",     "工種",     "発注先"};
+
 std::string FormatPrice(uint32_t value) {
   char digits[16];
   int n = snprintf(digits, sizeof digits, "%u", unsigned(value));
@@ -68,5 +74,17 @@ std::string CategoryText(PriceLibrary* library, Code code) {
 std::string WorkTypeText(unsigned work_type) {
   char text[16];
   snprintf(text, sizeof text, " %02u", work_type);
+  return text;
+}
+
+std::string CodeText(PriceLibrary* library, Code code) {
+  LibraryText text;
+  library->FormatItemCode(code, text.text);
+  return text.Terminated();
+}
+
+std::string SubNumberText(Code code) {
+  char text[16];
+  snprintf(text, sizeof text, "%04u", CodeSubNumber(code));
   return text;
 }

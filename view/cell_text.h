@@ -16,3 +16,15 @@ std::string SupplierText(PriceLibrary* library, unsigned supplier_code);
 std::string CategoryText(PriceLibrary* library, Code code);
 // " %02d" of the work type.
 std::string WorkTypeText(unsigned work_type);
+// The library's display text of the code, empty when it writes none.
+std::string CodeText(PriceLibrary* library, Code code);
+// "%04d" of the sub-number.
+std::string SubNumberText(Code code);
+
+// Header texts of the code or category-name columns and of the seven field columns, from
+// 部材名称 to 発注先 (the order of the change bits).
+extern const char kCodeHeader[];
+extern const char kCategoryHeader[];
+extern const char kSubNumberHeader[];
+const int kFieldCount = 7;
+extern const char* const kFieldHeaders[kFieldCount];

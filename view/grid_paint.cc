@@ -6,19 +6,9 @@
 #include <cstring>
 
 #include "view/cell_text.h"
+#include "view/item_fields.h"
 
 namespace {
-
-enum Field {
-  kMaterialName,
-  kMaterialNote,
-  kExecutionPrice,
-  kEstimatePrice,
-  kUnit,
-  kWorkType,
-  kSupplier,
-  kFieldCount
-};
 
 // Change bit k stands for field k.
 const uint16_t kFieldBits[kFieldCount] = {
@@ -40,33 +30,6 @@ const int kItemNumberX = 45;
 const int kLineBefore = 2;   // a column's grid line lies this far left of its text
 const int kTextInset = 1;    // unclipped texts start one pixel below the slot top
 const int kSecondLine = 13;  // the database's values, from the slot top
-
-const char* const kFieldHeaders[kFieldCount] = {"部材名称", "部材摘要", "実行単価", "見積単価",
-                                                "単位",     "工種",     "発注先"};
-
-// The record's texts are fixed arrays that need not be terminated.
-std::string FixedText(const char* text, size_t size) {
-  return std::string(text, strnlen(text, size));
-}
-
-std::string FieldText(PriceLibrary* library, const PriceItem& r, int field) {
-  switch (field) {
-    case kMaterialName:
-      return FixedText(r.material_name, sizeof r.material_name);
-    case kMaterialNote:
-      return FixedText(r.material_note, sizeof r.material_note);
-    case kExecutionPrice:
-      return FormatPrice(r.execution_price);
-    case kEstimatePrice:
-      return FormatPrice(r.estimate_price);
-    case kUnit:
-      return UnitText(library, r.unit_code);
-    case kWorkType:
-      return WorkTypeText(r.work_type);
-    default:
-      return SupplierText(library, r.supplier_code);
-  }
-}
 
 std::string Formatted(const char* format, int value) {
   char text[32];
@@ -104,10 +67,10 @@ void PaintHeader(const Layout& layout, int paint_right, Painter* p) {
   const int y = kTextInset;
   p->Text(kStatusX, y, kHeaderTextColor, true, "状態");
   if (layout.sub_number_x) {
-    p->Text(layout.code_or_name_x, y, kHeaderTextColor, true, "項目名称");
-    p->Text(layout.sub_number_x, y, kHeaderTextColor, true, "細番号");
+    p->Text(layout.code_or_name_x, y, kHeaderTextColor, true, kCategoryHeader);
+    p->Text(layout.sub_number_x, y, kHeaderTextColor, true, kSubNumberHeader);
   } else {
-    p->Text(layout.code_or_name_x, y, kHeaderTextColor, true, "コード");
+    p->Text(layout.code_or_name_x, y, kHeaderTextColor, true, kCodeHeader);
   }
   for (int f = 0; f < kFieldCount; f++)
     p->Text(layout.field_x[f], y, kHeaderTextColor, true, kFieldHeaders[f]);
@@ -131,26 +94,22 @@ void PaintItem(const GridData& grid, const Layout& layout, PriceLibrary* library
   p->Text(kItemNumberX, y, color, false, Formatted("%05d:", index + 1));
   p->LineBefore(layout.code_or_name_x, top, bottom, line_color);
   if (!layout.sub_number_x) {
-    char code[kLibraryTextSize];
-    code[0] = '\0';
-    library->FormatItemCode(item.code, code);
-    code[kLibraryTextSize - 1] = '\0';
     p->Clipped(layout.code_or_name_x, top, layout.code_or_name_right, bottom, color, code_bold,
-               code);
+               CodeText(library, item.code));
   } else {
     p->Clipped(layout.code_or_name_x, top, layout.code_or_name_right, bottom, color, code_bold,
                CategoryText(library, item.code));
     p->LineBefore(layout.sub_number_x, top, bottom, line_color);
-    p->Text(layout.sub_number_x, y, color, code_bold,
-            Formatted("%04d", int(CodeSubNumber(item.code))));
+    p->Text(layout.sub_number_x, y, color, code_bold, SubNumberText(item.code));
   }
   for (int f = 0; f < kFieldCount; f++) {
     const bool changed = (state & kFieldBits[f]) != 0;
     const int x = layout.field_x[f];
     p->LineBefore(x, top, bottom, line_color);
-    p->Text(x, y, color, changed, FieldText(library, item, f));
+    p->Text(x, y, color, changed, ItemFieldText(library, item, f, FieldStyle::kGrid));
     if (grid.show_changes && changed)
-      p->Text(x, top + kSecondLine, kDatabaseTextColor, false, FieldText(library, stored, f));
+      p->Text(x, top + kSecondLine, kDatabaseTextColor, false,
+              ItemFieldText(library, stored, f, FieldStyle::kGrid));
   }
 }
 
