@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "app/sjis.h"
+#include "text/sjis.h"
 
 enum CommandLineResult {
   kCommandLineRun,      // start_file holds the file to offer (maybe empty)

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/sjis.h"
+#include "text/sjis.h"
 
 #ifdef _WIN32
 const char kCacheDirName[] = "HDTMP\\";

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/sjis.h"
 #include "data/cache_path.h"
+#include "text/sjis.h"
 
 namespace {
 

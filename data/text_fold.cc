@@ -1,7 +1,7 @@
 // Byte-wise comparison with ASCII case folding outside double-byte characters.
 #include "data/text_fold.h"
 
-#include "app/sjis.h"
+#include "text/sjis.h"
 
 namespace {
 

@@ -87,6 +87,20 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(window_);
   }
 
+  // Enough items for several pages: 300 new items in one small category.
+  void OpenWithManyItems() {
+    Prepare(false);
+    std::string text = "単価アップデートファイル\r\n";
+    for (int i = 1; i <= 300; ++i) {
+      char line[128];
+      std::snprintf(line, sizeof line, "4-07-0001-0001-%04d,部材%d,,100,120,3,110,1\r\n", i, i);
+      text += line;
+    }
+    std::strcpy(StartFile, WriteFile("many.costupdate", text.c_str()).c_str());
+    Open();
+    Pump();
+  }
+
   void TearDown() override {
     if (window_) DestroyWindow(window_);
     Pump();
@@ -400,16 +414,7 @@ std::string AnswerFind(const char* text, bool not_found = false) {
 // Ctrl+F finds by name or code from the row after the top one and scrolls the item to the
 // top; F3 goes on with the same text, wrapping; a miss is told. Nothing gets selected.
 TEST_F(MainWindowTest, CtrlFFindsAndF3FindsAgain) {
-  Prepare(false);
-  std::string text = "単価アップデートファイル\r\n";
-  for (int i = 1; i <= 300; ++i) {
-    char line[128];
-    std::snprintf(line, sizeof line, "4-07-0001-0001-%04d,部材%d,,100,120,3,110,1\r\n", i, i);
-    text += line;
-  }
-  std::strcpy(StartFile, WriteFile("many.costupdate", text.c_str()).c_str());
-  Open();
-  Pump();
+  OpenWithManyItems();
   const int last_top = 300 - View.page_rows;
   struct Step {
     int command;
@@ -500,17 +505,7 @@ TEST_F(MainWindowTest, OptionsChangeLayoutAndRanges) {
 }
 
 TEST_F(MainWindowTest, VerticalScrollAndWheelStayInRange) {
-  // Enough items for several pages: 300 new items in one small category.
-  Prepare(false);
-  std::string text = "単価アップデートファイル\r\n";
-  for (int i = 1; i <= 300; ++i) {
-    char line[128];
-    std::snprintf(line, sizeof line, "4-07-0001-0001-%04d,部材%d,,100,120,3,110,1\r\n", i, i);
-    text += line;
-  }
-  std::strcpy(StartFile, WriteFile("many.costupdate", text.c_str()).c_str());
-  Open();
-  Pump();
+  OpenWithManyItems();
   int page = View.page_rows;
   ASSERT_GT(page, 10);
   SendMessageA(ItemView, WM_VSCROLL, SB_LINEDOWN, 0);
@@ -537,16 +532,7 @@ TEST_F(MainWindowTest, VerticalScrollAndWheelStayInRange) {
 
 // The keys move the grid exactly as the bars' own requests do and leave the selection.
 TEST_F(MainWindowTest, KeysScrollAsTheBarsDo) {
-  Prepare(false);
-  std::string text = "単価アップデートファイル\r\n";
-  for (int i = 1; i <= 300; ++i) {
-    char line[128];
-    std::snprintf(line, sizeof line, "4-07-0001-0001-%04d,部材%d,,100,120,3,110,1\r\n", i, i);
-    text += line;
-  }
-  std::strcpy(StartFile, WriteFile("many.costupdate", text.c_str()).c_str());
-  Open();
-  Pump();
+  OpenWithManyItems();
   EXPECT_EQ(ItemView, GetFocus());  // at start
   SetFocus(MainBars.file_selector);
   ClickRow(1);

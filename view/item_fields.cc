@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/sjis.h"
+#include "text/sjis.h"
 #include "view/cell_text.h"
 
 namespace {

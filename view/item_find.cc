@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/sjis.h"
+#include "text/sjis.h"
 #include "view/cell_text.h"
 
 namespace {
