@@ -4,8 +4,10 @@
 
 #include "app/busy_wait.h"
 #include "app/check_list_editor.h"
+#include "app/globals.h"
 #include "app/main_window.h"
 #include "checklist/editor_logic.h"
+#include "net/download_task.h"
 
 namespace {
 
@@ -35,19 +37,6 @@ class DialogControls : public EditorControls {
     MessageBoxA(dialog_, text, caption, MB_OK);
   }
   void* Window() override { return dialog_; }
-  bool WaitForTask(DownloadTask* task) override {
-    BusyWait busy;
-    auto ended = [&] {
-      DownloadStatus status = task->Wait(0);
-      return status == DownloadComplete || status < 0;
-    };
-    while (!ended() && busy.Wait(ended, 100)) {
-    }
-    if (!busy.Stopped()) return true;
-    task->Cancel();
-    busy.Wait(ended, kCancelGraceMs);
-    return false;
-  }
 
  private:
   HWND Item(int id) { return GetDlgItem(dialog_, id); }
@@ -57,6 +46,42 @@ class DialogControls : public EditorControls {
 
   HWND dialog_;
 };
+
+// The task's owner number; the task keeps it and nothing reads it.
+const int kRefreshOwnerNumber = 512;
+
+// One download of the candidate list while the windows stay painted; Esc or closing the
+// dialog stops it.
+CandidateDownload FetchCandidates(const char* url, void* owner) {
+  CandidateDownload got;
+  DownloadTask* task = CreateDownloadTask(url);
+  if (!task) return got;
+  task->SetOwner(owner, kRefreshOwnerNumber);
+  task->Start();
+  {
+    BusyWait busy;
+    auto ended = [&] {
+      DownloadStatus status = task->Wait(0);
+      return status == DownloadComplete || status < 0;
+    };
+    while (!ended() && busy.Wait(ended, 100)) {
+    }
+    if (busy.Stopped()) {
+      task->Cancel();
+      busy.Wait(ended, kCancelGraceMs);  // painted while the worker ends
+      got.outcome = CandidateDownload::kStopped;
+    }
+  }
+  if (got.outcome != CandidateDownload::kStopped && task->Wait(0) == DownloadComplete) {
+    const char* body = "";
+    int length = task->GetData(&body);
+    got.body.assign(body, size_t(length));
+    task->GetLastModified(&got.last_modified);
+    got.outcome = CandidateDownload::kComplete;
+  }
+  DestroyDownloadTask(task);
+  return got;
+}
 
 INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   DialogControls controls(dialog);
@@ -77,7 +102,7 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
       if (IsBusy()) return 1;
       int end_code = 0;
       if (!EditorCommand(&controls, LOWORD(wparam), HIWORD(wparam), &CheckList, &CandidateList,
-                         CreateDownloadTask, &end_code))
+                         FetchCandidates, &end_code))
         return 0;
       EndDialog(dialog, end_code);
       return 1;

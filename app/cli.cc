@@ -7,11 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include "app/catalogue.h"
 #include "app/globals.h"
+#include "app/patrol_entries.h"
 #include "app/selection.h"
 #include "app/utf8.h"
 #include "checklist/url_list.h"
-#include "data/catalogue.h"
 #include "data/disk.h"
 #include "data/file_ops.h"
 #include "data/item_store.h"
@@ -271,7 +272,7 @@ void Undo(PriceLibrary* library, CliResult* result) {
 void Patrol(CliResult* result) {
   CheckList.Load();
   std::vector<PatrolLine> lines =
-      RunPatrolCore(CheckList, ProgramDir, NewHttpTransport, RealDisk());
+      RunPatrolCore(PatrolEntries(CheckList), ProgramDir, NewHttpTransport, RealDisk());
   int written = 0, unchanged = 0, failed = 0;
   for (const PatrolLine& line : lines) {
     Appendf(&result->out, "%s\t%s\t%s\n", line.name.c_str(), line.url.c_str(),

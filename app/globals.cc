@@ -2,6 +2,8 @@
 #include "app/globals.h"
 
 char ProgramDir[256];
+class CandidateList CandidateList(ProgramDir);
+class CheckList CheckList(ProgramDir);
 char StartFile[512];
 PriceLibrary* Library;
 ItemStore Store;

@@ -3,11 +3,15 @@
 
 #include <cstdint>
 
+#include "checklist/url_list.h"
 #include "data/item_store.h"
 #include "data/price_library.h"
 
 // Directory of the executable, ending with its separator ("\" on Windows).
 extern char ProgramDir[256];
+// The two lists, their files in ProgramDir; the candidate list is constructed first.
+extern class CandidateList CandidateList;
+extern class CheckList CheckList;
 // The update file named on the command line; empty when none.
 extern char StartFile[512];
 // The estimating database library, bound at start-up.

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "app/busy_wait.h"
+#include "app/catalogue.h"
 #include "app/check_list_editor.h"
 #include "app/copy_rows.h"
+#include "app/file_selector.h"
 #include "app/find_item.h"
 #include "app/globals.h"
 #include "app/main_window.h"
@@ -18,10 +20,8 @@
 #include "app/selection.h"
 #include "app/tool_bars.h"
 #include "checklist/url_list.h"
-#include "data/catalogue.h"
 #include "data/disk.h"
 #include "data/file_ops.h"
-#include "data/file_selector.h"
 #include "data/item_store.h"
 #include "data/undo.h"
 #include "resources/resource.h"

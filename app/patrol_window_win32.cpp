@@ -1,6 +1,7 @@
 // The Patrol of the main window: the downloads run while the window stays painted.
 #include "app/busy_wait.h"
 #include "app/globals.h"
+#include "app/patrol_entries.h"
 #include "app/patrol_window.h"
 #include "checklist/url_list.h"
 #include "data/disk.h"
@@ -8,7 +9,7 @@
 
 void RunPatrol(HWND) {
   BusyWait busy;
-  RunPatrolCore(CheckList, ProgramDir, NewHttpTransport, RealDisk(),
+  RunPatrolCore(PatrolEntries(CheckList), ProgramDir, NewHttpTransport, RealDisk(),
                 [&](FinishSignal* finished, uint64_t seen, int milliseconds) {
                   return busy.Wait([&] { return finished->Count() != seen; }, milliseconds);
                 });

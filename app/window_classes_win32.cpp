@@ -1,10 +1,30 @@
 // The two window classes of the program.
 #include <windows.h>
 
+#include "app/globals.h"
 #include "app/main_window.h"
 #include "view/item_view.h"
 
+namespace {
+
+// The grid shows the loaded file under the main window's options.
+GridData StoreGrid() {
+  GridData grid;
+  grid.items = Store.items;
+  grid.count = Store.count;
+  grid.states = Store.states;
+  grid.kind_filter = KindFilter;
+  grid.item_name_columns = ItemNameColumns;
+  grid.show_changes = ShowChanges;
+  return grid;
+}
+
+PriceLibrary* BoundLibrary() { return Library; }
+
+}  // namespace
+
 bool RegisterWindowClasses(HINSTANCE instance) {
+  SetViewSource({StoreGrid, BoundLibrary});
   WNDCLASSA main = {};
   main.lpfnWndProc = MainWindowProc;
   main.hInstance = instance;

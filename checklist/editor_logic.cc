@@ -12,8 +12,6 @@ namespace {
 
 const char kUpdateServer[] = "http://update.kelvad.co.jp";
 const char kCandidatePath[] = "/newdownload/BaseURLList.csv";
-// The task's owner number; the task keeps it and nothing reads it.
-const int kRefreshOwnerNumber = 512;
 // What is read from the edits: at most 63 bytes of a name, 119 of an address.
 const int kNameRead = 64;
 const int kUrlRead = 120;
@@ -138,35 +136,23 @@ void CopyCandidate(EditorControls* c, UrlList* list, const UrlList& candidates) 
 }
 
 void RefreshCandidates(EditorControls* c, class CandidateList* candidates,
-                       const std::function<DownloadTask*(const char*)>& create_task) {
+                       const CandidateFetch& fetch) {
   const char* text = "一覧の更新情報が取得できませんでした。";
-  DownloadTask* task = create_task(CandidateListAddress().c_str());
-  if (task) {
-    task->SetOwner(c->Window(), kRefreshOwnerNumber);
-    task->Start();
-    if (!c->WaitForTask(task)) {
-      // Stopped by the user, who needs no message; the list and its file stay as they were.
-      DestroyDownloadTask(task);
-      return;
-    }
-    if (task->Wait(0) == DownloadComplete) {
-      const char* body = "";
-      int length = task->GetData(&body);
-      CalendarTime time;
-      task->GetLastModified(&time);
-      if (!candidates->IsOutdated(time)) {
-        text = "一覧に更新はありませんでした。";
-      } else if (!candidates->ReplaceFile(body, length)) {
-        // The old file and the rows shown from it stay as they were.
-        text = "一覧を保存できませんでした。";
-      } else {
-        FillRows(c, IDC_CANDIDATE_LIST, *candidates);
-        text = "一覧を更新しました。";
-      }
+  CandidateDownload got = fetch(CandidateListAddress().c_str(), c->Window());
+  // The list and its file stay as they were.
+  if (got.outcome == CandidateDownload::kStopped) return;
+  if (got.outcome == CandidateDownload::kComplete) {
+    if (!candidates->IsOutdated(got.last_modified)) {
+      text = "一覧に更新はありませんでした。";
+    } else if (!candidates->ReplaceFile(got.body.data(), int(got.body.size()))) {
+      // The old file and the rows shown from it stay as they were.
+      text = "一覧を保存できませんでした。";
+    } else {
+      FillRows(c, IDC_CANDIDATE_LIST, *candidates);
+      text = "一覧を更新しました。";
     }
   }
   c->Message(text, "一覧を更新");
-  DestroyDownloadTask(task);
 }
 
 }  // namespace
@@ -193,8 +179,7 @@ void OpenEditor(EditorControls* c, UrlList* check_list, UrlList* candidates) {
 }
 
 bool EditorCommand(EditorControls* c, int id, int notification, UrlList* check_list,
-                   class CandidateList* candidates,
-                   const std::function<DownloadTask*(const char*)>& create_task, int* end_code) {
+                   class CandidateList* candidates, const CandidateFetch& fetch, int* end_code) {
   switch (id) {
     case IDC_CHECK_LIST:
       if (notification == kSelectionChanged) OnCheckListSelection(c, *check_list);
@@ -221,7 +206,7 @@ bool EditorCommand(EditorControls* c, int id, int notification, UrlList* check_l
       CopyCandidate(c, check_list, *candidates);
       break;
     case IDC_REFRESH_CANDIDATES:
-      RefreshCandidates(c, candidates, create_task);
+      RefreshCandidates(c, candidates, fetch);
       break;
     case kDialogOk:
       // A list that could not be saved keeps the dialog open, so the edits are not lost

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "checklist/url_list.h"
-#include "net/download_task.h"
+#include "data/disk.h"
 
 // The dialog's controls as the editor uses them. Lists are list boxes of names; ids are
 // the dialog's control ids.
@@ -26,12 +27,19 @@ class EditorControls {
   virtual void Select(int list, int row) = 0;
   // A message box with an OK button, owned by the dialog.
   virtual void Message(const char* text, const char* caption) = 0;
-  // The dialog's window, given to the download task as its owner.
+  // The dialog's window, the owner of the candidate list's download.
   virtual void* Window() = 0;
-  // Waits, keeping the windows painted, until the started task has ended: true. False
-  // when the user stopped it: the task has then been cancelled (destroy it all the same).
-  virtual bool WaitForTask(DownloadTask* task) = 0;
 };
+
+// What fetching the candidate list gave.
+struct CandidateDownload {
+  enum Outcome { kFailed, kComplete, kStopped };  // kStopped: by the user, who needs no message
+  Outcome outcome = kFailed;
+  std::string body;
+  CalendarTime last_modified = {};  // all zero when the answer had none
+};
+// Downloads url for the dialog owner, keeping the windows painted meanwhile.
+using CandidateFetch = std::function<CandidateDownload(const char* url, void* owner)>;
 
 // 1 after a command changed the check list since the dialog opened.
 extern int CheckListChanged;
@@ -44,8 +52,7 @@ void OpenEditor(EditorControls* controls, UrlList* check_list, UrlList* candidat
 
 // Carries out one command. True when the dialog ends, with *end_code.
 bool EditorCommand(EditorControls* controls, int id, int notification, UrlList* check_list,
-                   class CandidateList* candidates,
-                   const std::function<DownloadTask*(const char*)>& create_task, int* end_code);
+                   class CandidateList* candidates, const CandidateFetch& fetch, int* end_code);
 
 // Where the candidate list is fetched from: the update server, or COSTUPDATE_SERVER.
 std::string CandidateListAddress();

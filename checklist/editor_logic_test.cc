@@ -61,13 +61,6 @@ class FakeControls : public EditorControls {
     messages.push_back(std::string(caption) + ": " + t);
   }
   void* Window() override { return this; }
-  // The user's Esc during the wait, when stop is set.
-  bool stop = false;
-  bool WaitForTask(DownloadTask* task) override {
-    if (!stop) return true;
-    task->Cancel();
-    return false;
-  }
 
   // "udcx" for the enable states of ↑ ↓ 変更を反映 削除: letter when enabled, '-' when not.
   std::string Buttons() {
@@ -95,42 +88,6 @@ class TestCandidateList : public CandidateList {
   int outdated = 1;
   std::string GetFilePath() const override { return path; }
   int IsOutdated(const CalendarTime&) override { return outdated; }
-};
-
-class FakeTask : public DownloadTask {
- public:
-  FakeTask(DownloadStatus status, std::string body, int* live)
-      : status_(status), body_(body), live_(live) {
-    ++*live_;
-  }
-  ~FakeTask() override { --*live_; }
-  int SetOwner(void* window, int number) override {
-    owner = window;
-    owner_number = number;
-    return 1;
-  }
-  int Start() override { return 1; }
-  DownloadStatus Wait(int ms) override {
-    waited = ms;
-    return status_;
-  }
-  int GetLastModified(CalendarTime* out) override {
-    *out = CalendarTime();
-    return 0;
-  }
-  int GetData(const char** out) override {
-    if (!body_.empty()) *out = body_.data();
-    return int(body_.size());
-  }
-  int GetSourceUrl(char*) override { return 0; }
-  void* owner = nullptr;
-  int owner_number = 0;
-  int waited = 0;
-
- private:
-  DownloadStatus status_;
-  std::string body_;
-  int* live_;
 };
 
 std::string ReadFile(const std::string& path) {
@@ -164,7 +121,7 @@ class Editor : public ::testing::Test {
   int Command(int id, int notification = 0) {
     int end = -1;
     EXPECT_EQ(id == 1 || id == 2,
-              EditorCommand(&c_, id, notification, &check_, &candidates_, create_, &end));
+              EditorCommand(&c_, id, notification, &check_, &candidates_, fetch_, &end));
     return end;
   }
   void Pick(int list, int row) {
@@ -187,14 +144,17 @@ class Editor : public ::testing::Test {
   FakeControls c_;
   TestCheckList check_;
   TestCandidateList candidates_;
-  int live_tasks_ = 0;
   std::vector<std::string> requested_;
-  DownloadStatus task_status_ = DownloadComplete;
-  std::string task_body_;
-  FakeTask* last_task_ = nullptr;
-  std::function<DownloadTask*(const char*)> create_ = [this](const char* url) {
+  std::vector<void*> owners_;
+  CandidateDownload::Outcome fetched_ = CandidateDownload::kComplete;
+  std::string fetched_body_;
+  CandidateFetch fetch_ = [this](const char* url, void* owner) {
     requested_.push_back(url);
-    return last_task_ = new FakeTask(task_status_, task_body_, &live_tasks_);
+    owners_.push_back(owner);
+    CandidateDownload got;
+    got.outcome = fetched_;
+    got.body = fetched_body_;
+    return got;
   };
 };
 
@@ -314,49 +274,53 @@ TEST_F(Editor, LongAddressIsCopiedWholeButChangedTo119Bytes) {
 
 TEST_F(Editor, RefreshOutcomes) {
   struct Case {
-    DownloadStatus status;
+    CandidateDownload::Outcome outcome;
     int outdated;
     const char* body;
     const char* message;  // null: none (stopped by the user)
     const char* file;     // BaseUrlList.txt afterwards
     std::vector<std::string> rows;
-    bool stopped = false;
   };
   const std::string old_file = "p,http://m/p\r\nq,http://m/q\r\n";
   const Case cases[] = {
-      {DownloadFailed,
+      {CandidateDownload::kFailed,
        1,
        "r,http://m/r\r\n",
        "一覧の更新情報が取得できませんでした。",
        old_file.c_str(),
        {"p", "q"}},
-      {DownloadComplete,
+      {CandidateDownload::kComplete,
        0,
        "r,http://m/r\r\n",
        "一覧に更新はありませんでした。",
        old_file.c_str(),
        {"p", "q"}},
-      {DownloadComplete, 1, "r,http://m/r\r\n", "一覧を更新しました。", "r,http://m/r\r\n", {"r"}},
-      {DownloadComplete, 1, "", "一覧を更新しました。", "", {}},
-      {DownloadComplete, 1, "r,http://m/r\r\n", nullptr, old_file.c_str(), {"p", "q"}, true},
+      {CandidateDownload::kComplete,
+       1,
+       "r,http://m/r\r\n",
+       "一覧を更新しました。",
+       "r,http://m/r\r\n",
+       {"r"}},
+      {CandidateDownload::kComplete, 1, "", "一覧を更新しました。", "", {}},
+      // Stopped by the user: no message, the old list.
+      {CandidateDownload::kStopped, 1, "r,http://m/r\r\n", nullptr, old_file.c_str(), {"p", "q"}},
   };
   SetEnv("COSTUPDATE_SERVER", "http://127.0.0.1:8123");
   for (const Case& k : cases) {
     WriteFile(candidates_.path, old_file);
     OpenEditor(&c_, &check_, &candidates_);
     Pick(IDC_CANDIDATE_LIST, 1);
-    task_status_ = k.status;
-    task_body_ = k.body;
+    fetched_ = k.outcome;
+    fetched_body_ = k.body;
     candidates_.outdated = k.outdated;
     c_.messages.clear();
-    c_.stop = k.stopped;
     Command(IDC_REFRESH_CANDIDATES);
     std::vector<std::string> told;
     if (k.message) told.push_back(std::string("一覧を更新: ") + k.message);
     EXPECT_EQ(told, c_.messages);
     EXPECT_EQ(k.file, ReadFile(candidates_.path)) << told.size();
     EXPECT_EQ(k.rows, c_.rows[IDC_CANDIDATE_LIST]) << told.size();
-    EXPECT_EQ(0, live_tasks_);
+    EXPECT_EQ(c_.Window(), owners_.back());
     EXPECT_TRUE(c_.enabled[IDC_COPY_CANDIDATE]);  // not reset by the refresh
     EXPECT_EQ(0, CheckListChanged);
   }
@@ -383,7 +347,7 @@ TEST_F(Editor, FailedWritesAreToldAndLoseNothing) {
   Command(IDC_ADD_ENTRY);
   c_.messages.clear();
   int end = -1;
-  EXPECT_FALSE(EditorCommand(&c_, 1, 0, &check_, &candidates_, create_, &end));
+  EXPECT_FALSE(EditorCommand(&c_, 1, 0, &check_, &candidates_, fetch_, &end));
   EXPECT_EQ(-1, end);
   EXPECT_EQ(
       std::vector<std::string>{
@@ -392,7 +356,7 @@ TEST_F(Editor, FailedWritesAreToldAndLoseNothing) {
   EXPECT_EQ("abcn", Rows());
   EXPECT_EQ(check_file, ReadFile(check_.path));
 
-  task_body_ = "r,http://m/r\r\n";
+  fetched_body_ = "r,http://m/r\r\n";
   c_.messages.clear();
   Command(IDC_REFRESH_CANDIDATES);
   EXPECT_EQ(std::vector<std::string>{"一覧を更新: 一覧を保存できませんでした。"}, c_.messages);

@@ -4,11 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/globals.h"
-
-class CandidateList CandidateList;
-class CheckList CheckList;
-
 namespace {
 
 Disk* ListDisk = nullptr;
@@ -168,7 +163,7 @@ int UrlList::RemoveAt(int index) {
 
 int CheckList::ReplaceFile(const char*, int) { return 1; }
 
-std::string CheckList::GetFilePath() const { return std::string(ProgramDir) + "FavoriteList.txt"; }
+std::string CheckList::GetFilePath() const { return std::string(folder_) + "FavoriteList.txt"; }
 
 int CandidateList::ReplaceFile(const char* data, int size) {
   if (size < 0) return 0;
@@ -178,7 +173,7 @@ int CandidateList::ReplaceFile(const char* data, int size) {
 }
 
 std::string CandidateList::GetFilePath() const {
-  return std::string(ProgramDir) + "BaseUrlList.txt";
+  return std::string(folder_) + "BaseUrlList.txt";
 }
 
 int CandidateList::IsOutdated(const CalendarTime& time) {

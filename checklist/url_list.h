@@ -14,10 +14,13 @@ static_assert(sizeof(UrlEntry) == 512, "UrlEntry is a fixed record");
 
 class UrlList {
  public:
+  // folder: where the list's file is, ending with its separator; read on every call, so
+  // that it may change meanwhile.
+  explicit UrlList(const char* folder = "") : folder_(folder) {}
   virtual ~UrlList() {}
   // Puts downloaded bytes in place of the list's file.
   virtual int ReplaceFile(const char* data, int size) = 0;
-  // Full path of the list's file, built from ProgramDir on each call.
+  // Full path of the list's file, built from the folder on each call.
   virtual std::string GetFilePath() const = 0;
 
   int Load();
@@ -35,27 +38,28 @@ class UrlList {
   // that LoadFromBytes gives the same entries back.
   std::string SaveBytes() const;
 
+ protected:
+  const char* folder_;
+
  private:
   std::vector<UrlEntry> entries_;
 };
 
 class CheckList : public UrlList {
  public:
+  explicit CheckList(const char* folder = "") : UrlList(folder) {}
   int ReplaceFile(const char* data, int size) override;
   std::string GetFilePath() const override;
 };
 
 class CandidateList : public UrlList {
  public:
+  explicit CandidateList(const char* folder = "") : UrlList(folder) {}
   int ReplaceFile(const char* data, int size) override;
   std::string GetFilePath() const override;
   // Whether time (UTC) is at least as late as the file's last write; 1 also without a file.
   virtual int IsOutdated(const CalendarTime& time);
 };
-
-// The one object of each class; the candidate list is constructed first.
-extern class CandidateList CandidateList;
-extern class CheckList CheckList;
 
 // The file system the lists use; tests put a fake in. Null restores the real one.
 void SetListDisk(Disk* disk);

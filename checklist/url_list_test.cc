@@ -7,9 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/globals.h"
-
 namespace {
+
+// The lists' folder, ending with its separator.
+char Folder[256];
 
 struct LineCase {
   const char* line;
@@ -39,7 +40,7 @@ TEST(UrlListLoad, LineTable) {
       {"名前,http://h/単価.dat", true, "名前", "http://h/単価.dat"},
   };
   for (const LineCase& c : cases) {
-    class CheckList list;
+    class CheckList list(Folder);
     list.LoadFromBytes(std::string(c.line) + "\r\n");
     ASSERT_EQ(c.entry ? 1 : 0, list.GetCount()) << c.line;
     if (!c.entry) continue;
@@ -52,7 +53,7 @@ TEST(UrlListLoad, LineTable) {
 }
 
 TEST(UrlListLoad, LineEndsAndLimits) {
-  class CheckList list;
+  class CheckList list(Folder);
   list.LoadFromBytes(
       "a,1\r\r\nb,2\nc\r,3\r\n\n\r\n,\nd,4\x1A"
       "e,5\r\n");
@@ -65,7 +66,7 @@ TEST(UrlListLoad, LineEndsAndLimits) {
   list.GetUrl(3, text);
   EXPECT_STREQ("4", text);  // nothing after 0x1A
 
-  class CheckList long_list;
+  class CheckList long_list(Folder);
   long_list.LoadFromBytes(std::string(300, 'n') + "," + std::string(300, 'u') + "\r\n");
   ASSERT_EQ(1, long_list.GetCount());
   long_list.GetName(0, text);
@@ -74,7 +75,7 @@ TEST(UrlListLoad, LineEndsAndLimits) {
   EXPECT_EQ(std::string(255, 'u'), text);
 
   // One read takes at most 65,534 bytes; the rest of the line is read as the next line.
-  class CheckList chunked;
+  class CheckList chunked(Folder);
   chunked.LoadFromBytes(std::string(65532, 'n') + ",u,v\r\n" + std::string(65532, 'm') + ",w\r\n");
   ASSERT_EQ(3, chunked.GetCount());
   chunked.GetUrl(0, text);
@@ -86,13 +87,13 @@ TEST(UrlListLoad, LineEndsAndLimits) {
   chunked.GetUrl(2, text);
   EXPECT_STREQ("w", text);  // the CR LF left after a full read adds no line
 
-  class CheckList only_empty;
+  class CheckList only_empty(Folder);
   only_empty.LoadFromBytes("\r\n\n\r\n");
   EXPECT_EQ(0, only_empty.GetCount());
 }
 
 TEST(UrlList, OperationsAndRange) {
-  class CheckList list;
+  class CheckList list(Folder);
   list.Add("b", "2");
   list.InsertAt(0, "a", "1");
   list.InsertAt(2, "c", "3");
@@ -112,7 +113,7 @@ TEST(UrlList, OperationsAndRange) {
 class FakeDisk : public Disk {
  public:
   bool LastWriteTime(const char* path, bool, CalendarTime* out) override {
-    if (!has_time || path != std::string(ProgramDir) + "BaseUrlList.txt") return false;
+    if (!has_time || path != std::string(Folder) + "BaseUrlList.txt") return false;
     *out = time;
     return true;
   }
@@ -134,14 +135,14 @@ class UrlListFiles : public ::testing::Test {
     static int serial;
     std::string dir = ::testing::TempDir();
     std::string prefix = "urllist" + std::to_string(++serial) + "_";
-    std::snprintf(ProgramDir, sizeof ProgramDir, "%s%s", dir.c_str(), prefix.c_str());
+    std::snprintf(Folder, sizeof Folder, "%s%s", dir.c_str(), prefix.c_str());
     std::remove(Path("FavoriteList.txt").c_str());
     std::remove(Path("BaseUrlList.txt").c_str());
     SetListDisk(&disk_);
   }
   void TearDown() override { SetListDisk(nullptr); }
 
-  std::string Path(const char* name) { return std::string(ProgramDir) + name; }
+  std::string Path(const char* name) { return std::string(Folder) + name; }
   std::string Read(const char* name) {
     std::string bytes;
     FILE* f = std::fopen(Path(name).c_str(), "rb");
@@ -156,14 +157,14 @@ class UrlListFiles : public ::testing::Test {
 };
 
 TEST_F(UrlListFiles, NoFileLoadsEmpty) {
-  class CheckList list;
+  class CheckList list(Folder);
   list.Add("x", "y");
   EXPECT_EQ(1, list.Load());
   EXPECT_EQ(0, list.GetCount());
 }
 
 TEST_F(UrlListFiles, SaveAndLoadBack) {
-  class CheckList list;
+  class CheckList list(Folder);
   EXPECT_EQ(1, list.Save());
   EXPECT_EQ("", Read("FavoriteList.txt"));  // empty list, empty file
 
@@ -171,7 +172,7 @@ TEST_F(UrlListFiles, SaveAndLoadBack) {
   list.Add("x,y", "u");
   EXPECT_EQ(1, list.Save());
   EXPECT_EQ("月次,http://h/a.dat\r\nx\",\"y,u\r\n", Read("FavoriteList.txt"));
-  class CheckList back;
+  class CheckList back(Folder);
   back.Load();
   ASSERT_EQ(2, back.GetCount());
   char text[256];
@@ -199,10 +200,10 @@ TEST(UrlListSave, EveryEntryReadsBackAsItWas) {
       {"c\r", "u\r", "c\r,u\r,\r\n"},
   };
   for (const Case& c : cases) {
-    class CheckList list;
+    class CheckList list(Folder);
     list.Add(c.name, c.url);
     EXPECT_EQ(c.line, list.SaveBytes()) << c.name;
-    class CheckList back;
+    class CheckList back(Folder);
     back.LoadFromBytes(list.SaveBytes());
     ASSERT_EQ(1, back.GetCount()) << c.name;
     char text[256];
@@ -214,7 +215,7 @@ TEST(UrlListSave, EveryEntryReadsBackAsItWas) {
 }
 
 TEST_F(UrlListFiles, FailedSaveKeepsTheOldFile) {
-  class CheckList list;
+  class CheckList list(Folder);
   list.Add("keep", "me");
   ASSERT_EQ(1, list.Save());
   list.Add("new", "entry");
@@ -224,7 +225,7 @@ TEST_F(UrlListFiles, FailedSaveKeepsTheOldFile) {
 }
 
 TEST_F(UrlListFiles, CandidateReplaceFileReloads) {
-  class CandidateList list;
+  class CandidateList list(Folder);
   EXPECT_EQ(1, list.ReplaceFile("a,1\r\nb,2\r\n", 10));
   EXPECT_EQ(2, list.GetCount());
   EXPECT_EQ("a,1\r\nb,2\r\n", Read("BaseUrlList.txt"));
@@ -233,13 +234,13 @@ TEST_F(UrlListFiles, CandidateReplaceFileReloads) {
   EXPECT_EQ(2, list.GetCount());
   EXPECT_EQ("a,1\r\nb,2\r\n", Read("BaseUrlList.txt"));
 
-  class CheckList check;
+  class CheckList check(Folder);
   EXPECT_EQ(1, check.ReplaceFile("c,3\r\n", 5));  // the check list is never replaced
   EXPECT_EQ("<none>", Read("FavoriteList.txt"));
 }
 
 TEST_F(UrlListFiles, IsOutdatedComparesToTheSecond) {
-  class CandidateList list;
+  class CandidateList list(Folder);
   CalendarTime zero = {};
   EXPECT_EQ(1, list.IsOutdated(zero));  // no file
   disk_.has_time = true;
@@ -260,7 +261,7 @@ TEST_F(UrlListFiles, IsOutdatedComparesToTheSecond) {
 
 TEST_F(UrlListFiles, IsOutdatedOnTheRealFile) {
   SetListDisk(nullptr);
-  class CandidateList list;
+  class CandidateList list(Folder);
   CalendarTime zero = {};
   EXPECT_EQ(1, list.IsOutdated(zero));
   ASSERT_EQ(1, list.ReplaceFile("a,1\r\n", 5));

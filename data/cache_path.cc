@@ -42,7 +42,7 @@ bool IsDotsPart(const std::string& part) {
   return dots >= 2;
 }
 
-// Whether the mapped name could name something other than a file inside CacheDir: a
+// Whether the mapped name could name something other than a file inside the cache folder: a
 // parent folder, the root, or a device (a device name ignores the ".costupdate" added to
 // the last part). Split only at real separators: a 0x5C byte that trails a double-byte
 // character (表, ソ) is part of that character, for Windows as here.

@@ -1,4 +1,4 @@
-// libFuzzer target: cache names of any address under any program folder stay inside CacheDir,
+// libFuzzer target: cache names of any address under any program folder stay inside the cache folder,
 // inside their buffer, and never name a Windows device.
 #include <algorithm>
 #include <cstdint>
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(result == (fits && !Unsafe(name) ? 1 : 0));
   Check(result == 1 ? path == expected : path.empty());
   if (result == 1) {
-    // What Windows opens: CacheDir, then the name's parts, the last with the extension.
+    // What Windows opens: the cache folder, then the name's parts, the last with the extension.
     std::vector<std::string> parts = Parts(name + ".costupdate");
     for (const std::string& part : parts) Check(!IsParent(part) && !IsDevice(part));
     Check(path.compare(0, dir.size() + strlen(kCacheDirName), dir + kCacheDirName) == 0);

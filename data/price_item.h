@@ -11,7 +11,7 @@ inline unsigned CodeLargeItem(Code c) { return unsigned(c >> 48) & 0xFF; }
 inline unsigned CodeMiddleItem(Code c) { return unsigned(c >> 32) & 0xFFFF; }
 inline unsigned CodeSmallItem(Code c) { return unsigned(c >> 16) & 0xFFFF; }
 inline unsigned CodeSubNumber(Code c) { return unsigned(c) & 0xFFFF; }
-// The database group that ReadGroup/WriteGroup move as a whole: Category and LargeItem.
+// The database group that ReadGroup/WriteGroup move as a whole: CodeCategory and CodeLargeItem.
 inline unsigned CodeGroup(Code c) { return unsigned(c >> 48) & 0xFFFF; }
 inline Code MakeCode(unsigned category, unsigned large, unsigned middle, unsigned small,
                      unsigned sub) {

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "data/library_bitness.h"
+#include "data/qupra_abi.h"
 #include "data/qupra_binding.h"
 #include "data/qupra_call.h"
-#include "qupra/qupra_abi.h"
 
 namespace {
 

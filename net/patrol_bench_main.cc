@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   fs::path served = fs::path(LocalPath(root)) / "bench";
   fs::create_directories(served);
-  class CheckList list;
+  std::vector<PatrolEntry> list;
   for (int i = 0; i < addresses; ++i) {
     std::string name = std::to_string(i) + ".dat";
     std::string body = "update file " + name + std::string(2000, 'x') + "\r\n";
@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
     if (!f) return 1;
     std::fwrite(body.data(), 1, body.size(), f);
     std::fclose(f);
-    list.Add(name.c_str(), ("http://127.0.0.1:" + std::string(port) + "/bench/" + name).c_str());
+    list.push_back(
+        {name.c_str(), ("http://127.0.0.1:" + std::string(port) + "/bench/" + name).c_str()});
   }
   fs::path dir = fs::temp_directory_path() / "costupdate-patrol-bench";
   std::printf("%d addresses, %d runs (the first fills the cache, the others compare)\n", addresses,

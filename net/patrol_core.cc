@@ -140,21 +140,20 @@ std::string DescribeOutcome(const PatrolLine& line) {
   }
 }
 
-std::vector<PatrolLine> RunPatrolCore(const UrlList& list, const char* program_dir,
-                                      const TransportFactory& transports, Disk* disk,
-                                      const PatrolWaiter& wait) {
-  std::vector<PatrolLine> lines(size_t(list.GetCount()));
+std::vector<PatrolLine> RunPatrolCore(const std::vector<PatrolEntry>& entries,
+                                      const char* program_dir, const TransportFactory& transports,
+                                      Disk* disk, const PatrolWaiter& wait) {
+  std::vector<PatrolLine> lines(entries.size());
   // Made at start-up, but a Patrol from the command line, or after the folder was
   // removed, would otherwise fail every write.
   MakeFolder((std::string(program_dir) + kCacheDirName).c_str());
   FinishSignal finished;
   std::vector<RunningTask> tasks;
   for (size_t i = 0; i < lines.size(); ++i) {
-    char name[256], url[256], path[kCachePathSize];
-    list.GetName(int(i), name);
-    list.GetUrl(int(i), url);
-    lines[i].name = name;
-    lines[i].url = url;
+    char path[kCachePathSize];
+    const char* url = entries[i].url.c_str();
+    lines[i].name = entries[i].name;
+    lines[i].url = entries[i].url;
     if (!CachePath(path, program_dir, url)) {
       lines[i].outcome = kPatrolNoCacheName;
       continue;

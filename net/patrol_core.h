@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "checklist/url_list.h"
 #include "data/disk.h"
 #include "net/download_task.h"
 #include "net/http_download_task.h"
@@ -30,6 +29,12 @@ enum PatrolOutcome {
   kPatrolCacheWriteFailed,
 };
 
+// One address to fetch, as the check list names it.
+struct PatrolEntry {
+  std::string name;
+  std::string url;
+};
+
 struct PatrolLine {
   std::string name;
   std::string url;
@@ -46,10 +51,10 @@ std::string DescribeOutcome(const PatrolLine& line);
 // is still made, as the run also waits through it for stopped tasks to end.
 using PatrolWaiter = std::function<bool(FinishSignal* finished, uint64_t seen, int milliseconds)>;
 
-// One Patrol of list's addresses into program_dir's cache folder, on the calling thread
+// One Patrol of the entries' addresses into program_dir's cache folder, on the calling thread
 // until every download has ended or wait asks it to stop (null: a plain wait). A stopped
 // run still handles the downloads that completed; the others read DownloadCancelled and
-// leave their cache files alone. The lines are in list order.
-std::vector<PatrolLine> RunPatrolCore(const UrlList& list, const char* program_dir,
-                                      const TransportFactory& transports, Disk* disk,
-                                      const PatrolWaiter& wait = nullptr);
+// leave their cache files alone. The lines are in the entries' order.
+std::vector<PatrolLine> RunPatrolCore(const std::vector<PatrolEntry>& entries,
+                                      const char* program_dir, const TransportFactory& transports,
+                                      Disk* disk, const PatrolWaiter& wait = nullptr);

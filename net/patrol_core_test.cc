@@ -106,9 +106,9 @@ TEST_F(PatrolTest, RewritesExactlyTheFilesThatDiffer) {
       {"http://h/broken.dat", kOld, broken, "failed: connection", kOld},
       {"http://h/missing.dat", nullptr, Status(404), "failed: HTTP status 404", "<none>"},
   };
-  class CheckList list;
+  std::vector<PatrolEntry> list;
   for (const Case& c : cases) {
-    list.Add(c.url, c.url);
+    list.push_back({c.url, c.url});
     network_.Serve(c.url, c.served);
   }
   // The window's wait handles messages between passes; it must not change a result.
@@ -169,9 +169,9 @@ TEST_F(PatrolTest, StoppedRunKeepsWhatCompleted) {
       {"http://h/reading.dat", kOld, read_held, "failed: cancelled", kOld},
       {"http://h/b.dat", nullptr, Body("second"), "written", "second"},
   };
-  class CheckList list;
+  std::vector<PatrolEntry> list;
   for (const Case& c : cases) {
-    list.Add(c.url, c.url);
+    list.push_back({c.url, c.url});
     network_.Serve(c.url, c.served);
     if (c.cached) WriteTestFile(CacheFile(c.url), c.cached);
   }
@@ -204,9 +204,9 @@ TEST_F(PatrolTest, StoppedRunKeepsWhatCompleted) {
 // cache folder is made when it is missing.
 TEST_F(PatrolTest, SameAddressTwiceWritesOnce) {
   fs::remove_all(dir_ / kCacheDirName);
-  class CheckList list;
-  list.Add("a", "http://h/twice.dat");
-  list.Add("b", "http://h/twice.dat");
+  std::vector<PatrolEntry> list;
+  list.push_back({"a", "http://h/twice.dat"});
+  list.push_back({"b", "http://h/twice.dat"});
   network_.Serve("http://h/twice.dat", Body("twice"));
   std::vector<PatrolLine> lines =
       RunPatrolCore(list, program_dir_.c_str(), network_.Factory(), RealDisk());
@@ -219,10 +219,10 @@ TEST_F(PatrolTest, SameAddressTwiceWritesOnce) {
 // A write that fails leaves the old file whole; an address without a usable cache name is
 // not fetched at all; an empty list fetches nothing.
 TEST_F(PatrolTest, FailuresOfTheCacheSide) {
-  class CheckList list;
-  list.Add("changed", "http://h/changed.dat");
-  list.Add("new", "http://h/new.dat");
-  list.Add("device", "http://h\\con");
+  std::vector<PatrolEntry> list;
+  list.push_back({"changed", "http://h/changed.dat"});
+  list.push_back({"new", "http://h/new.dat"});
+  list.push_back({"device", "http://h\\con"});
   network_.Serve("http://h/changed.dat", Body("new contents"));
   network_.Serve("http://h/new.dat", Body("new file"));
   WriteTestFile(CacheFile("http://h/changed.dat"), kOld);
@@ -237,7 +237,7 @@ TEST_F(PatrolTest, FailuresOfTheCacheSide) {
   EXPECT_EQ("<none>", ReadTestFile(CacheFile("http://h/new.dat")));
   EXPECT_EQ(2u, network_.TransportsMade());
 
-  class CheckList empty;
+  std::vector<PatrolEntry> empty;
   EXPECT_TRUE(RunPatrolCore(empty, program_dir_.c_str(), network_.Factory(), RealDisk()).empty());
   EXPECT_EQ(2u, network_.TransportsMade());
 }

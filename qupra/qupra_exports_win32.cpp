@@ -5,9 +5,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "data/qupra_abi.h"
 #include "qupra/code_text.h"
 #include "qupra/price_store.h"
-#include "qupra/qupra_abi.h"
 
 namespace {
 

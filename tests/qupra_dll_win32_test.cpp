@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "data/qupra_abi.h"
 #include "data/qupra_call.h"
 #include "qupra/price_store.h"
-#include "qupra/qupra_abi.h"
 #include "qupra/test_util.h"
 
 namespace {

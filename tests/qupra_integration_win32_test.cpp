@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/catalogue.h"
 #include "checklist/url_list.h"
-#include "data/catalogue.h"
 #include "data/item_store.h"
 #include "data/qupra_binding.h"
 #include "data/test_record.h"

@@ -45,8 +45,8 @@ struct MenuEntry {
 // The menu's three entries, top to bottom, for a target item that is or is not selected.
 const MenuEntry* ContextMenuEntries(bool target_selected);
 bool IsCategoryCommand(int command);
-// Item's code is in target's category at level: same nonzero Category, same LargeItem,
-// and from level 1 the same MiddleItem, at level 2 the same SmallItem.
+// Item's code is in target's category at level: same nonzero CodeCategory, same CodeLargeItem,
+// and from level 1 the same CodeMiddleItem, at level 2 the same CodeSmallItem.
 bool CategoryMatches(Code target, Code item, int level);
 // Sets or clears StateSelected of every item (shown or not) matching the target at the
 // command's level. False, changing nothing, for another command or a target that is not

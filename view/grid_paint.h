@@ -15,7 +15,7 @@ enum class DrawKind : uint8_t {
   kLine,         // line (x, y)-(x2, y2) with the 2-pixel pen of colour
 };
 
-// Positions are client coordinates, ScrollX already applied.
+// Positions are client coordinates, scroll_x already applied.
 struct DrawOp {
   DrawKind kind;
   int x, y, x2, y2;

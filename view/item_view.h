@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "data/price_library.h"
 #include "view/grid_model.h"
 #include "view/shown_items.h"
 
@@ -16,7 +17,15 @@ extern ShownItems Shown;
 
 LRESULT CALLBACK ItemViewProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-// The grid's inputs as they stand now: the item store and the main window's options.
+// Where the view reads what it shows, asked afresh on every message: the program's item
+// store, display options and database library. Set before the first view is made.
+struct ViewSource {
+  GridData (*grid)();
+  PriceLibrary* (*library)();
+};
+void SetViewSource(const ViewSource& source);
+
+// The grid's inputs as they stand now, from the source.
 GridData CurrentGrid();
 // Shown items of the loaded file under the current filter.
 int ShownItemCount();

@@ -3,7 +3,6 @@
 
 #include <vector>
 
-#include "app/globals.h"
 #include "view/grid_control.h"
 #include "view/grid_draw.h"
 #include "view/grid_paint.h"
@@ -14,6 +13,8 @@ ViewState View;
 ShownItems Shown;
 
 namespace {
+
+ViewSource Source;
 
 // The ops of the last paint; kept so that painting does not allocate every time.
 std::vector<DrawOp> PaintOps;
@@ -40,10 +41,10 @@ int BarPosition(HWND window, int bar, UINT mask = SIF_POS) {
 // Range and page together: a page-only change does not show a bar hidden while
 // everything fitted, so it would not come back when the window becomes smaller.
 void OnSize(HWND window, int width, int height) {
-  View.page_rows = PageRowsFor(height, ShowChanges);
+  View.page_rows = PageRowsFor(height, CurrentGrid().show_changes);
   SetBar(window, SB_VERT, SIF_RANGE | SIF_PAGE, 0, ShownItemCount() - 1, View.page_rows, 0);
   View.top_ordinal = BarPosition(window, SB_VERT);
-  SetBar(window, SB_HORZ, SIF_RANGE | SIF_PAGE, 0, ContentWidth(ItemNameColumns), width, 0);
+  SetBar(window, SB_HORZ, SIF_RANGE | SIF_PAGE, 0, ContentWidth(CurrentGrid().item_name_columns), width, 0);
   View.scroll_x = BarPosition(window, SB_HORZ);
   RepaintView(window);
 }
@@ -51,10 +52,10 @@ void OnSize(HWND window, int width, int height) {
 void OnRelayout(HWND window) {
   RECT client;
   GetClientRect(window, &client);
-  View.page_rows = PageRowsFor(client.bottom - client.top, ShowChanges);
+  View.page_rows = PageRowsFor(client.bottom - client.top, CurrentGrid().show_changes);
   SetBar(window, SB_VERT, SIF_RANGE | SIF_PAGE, 0, ShownItemCount() - 1, View.page_rows, 0);
   View.top_ordinal = BarPosition(window, SB_VERT);
-  SetBar(window, SB_HORZ, SIF_RANGE | SIF_PAGE, 0, ContentWidth(ItemNameColumns),
+  SetBar(window, SB_HORZ, SIF_RANGE | SIF_PAGE, 0, ContentWidth(CurrentGrid().item_name_columns),
          client.right - client.left, 0);
   View.scroll_x = BarPosition(window, SB_HORZ);
   RepaintView(window);
@@ -71,7 +72,7 @@ void OnVerticalScroll(HWND window, int request) {
   // The tracking position is 32-bit; the message's 16 bits cannot reach items past 65535.
   int thumb = BarPosition(window, SB_VERT, SIF_TRACKPOS);
   View.top_ordinal = ScrollTo(window, SB_VERT,
-                              VerticalScrollTarget(request, p, View.page_rows, Store.count, thumb));
+                              VerticalScrollTarget(request, p, View.page_rows, CurrentGrid().count, thumb));
   RepaintView(window);
 }
 
@@ -82,7 +83,7 @@ void OnHorizontalScroll(HWND window, int request) {
   GetScrollInfo(window, SB_HORZ, &info);
   View.scroll_x = ScrollTo(window, SB_HORZ,
                            HorizontalScrollTarget(request, info.nPos, int(info.nPage),
-                                                  ContentWidth(ItemNameColumns), info.nTrackPos));
+                                                  ContentWidth(CurrentGrid().item_name_columns), info.nTrackPos));
   RepaintView(window);
 }
 
@@ -106,20 +107,22 @@ bool OnKeyDown(HWND window, unsigned keycode) {
 
 void OnLeftButtonDown(HWND window, LPARAM lparam) {
   SetFocus(window);  // for the keys
-  int k = HitTestItem(CurrentGrid(), View, &Shown, LOWORD(lparam), HIWORD(lparam));
+  GridData grid = CurrentGrid();
+  int k = HitTestItem(grid, View, &Shown, LOWORD(lparam), HIWORD(lparam));
   if (k < 0) return;
-  Store.states[k] ^= StateSelected;
+  grid.states[k] ^= StateSelected;
   RepaintView(window);
 }
 
 // False when no menu could be made.
 bool OnRightButtonDown(HWND window, LPARAM lparam) {
   SetFocus(window);
-  int k = HitTestItem(CurrentGrid(), View, &Shown, LOWORD(lparam), HIWORD(lparam));
+  GridData grid = CurrentGrid();
+  int k = HitTestItem(grid, View, &Shown, LOWORD(lparam), HIWORD(lparam));
   if (k < 0) return true;
   HMENU menu = CreatePopupMenu();
   if (!menu) return false;
-  const MenuEntry* entries = ContextMenuEntries((Store.states[k] & StateSelected) != 0);
+  const MenuEntry* entries = ContextMenuEntries((grid.states[k] & StateSelected) != 0);
   for (int i = 0; i < 3; ++i)
     AppendMenuA(menu, MF_STRING, UINT_PTR(entries[i].command), entries[i].text);
   POINT at = {LOWORD(lparam), HIWORD(lparam)};
@@ -141,23 +144,17 @@ void OnCommand(HWND window, int id) {
 void OnPaint(HWND window) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window, &ps);
-  BuildGridPaint(CurrentGrid(), View, &Shown, Library, ps.rcPaint.right, &PaintOps);
+  BuildGridPaint(CurrentGrid(), View, &Shown, Source.library ? Source.library() : nullptr,
+                 ps.rcPaint.right, &PaintOps);
   DrawGridOps(dc, PaintOps);
   EndPaint(window, &ps);
 }
 
 }  // namespace
 
-GridData CurrentGrid() {
-  GridData grid;
-  grid.items = Store.items;
-  grid.count = Store.count;
-  grid.states = Store.states;
-  grid.kind_filter = KindFilter;
-  grid.item_name_columns = ItemNameColumns;
-  grid.show_changes = ShowChanges;
-  return grid;
-}
+void SetViewSource(const ViewSource& source) { Source = source; }
+
+GridData CurrentGrid() { return Source.grid ? Source.grid() : GridData(); }
 
 int ShownItemCount() { return Shown.Count(CurrentGrid()); }
 

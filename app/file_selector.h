@@ -4,7 +4,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "data/catalogue.h"
+#include "app/catalogue.h"
 
 // Replaces the combo box's lines with the catalogue's and selects its selection (none for -1).
 void FillFileSelector(HWND combo, const Catalogue& catalogue);

@@ -87,8 +87,8 @@ TEST_F(WriteFaults, OldBytesStayAndNoTemporaryFileIsLeft) {
        },
        download,
        [&](Disk* disk) {
-         class CheckList list;
-         list.Add("monthly", kUrl);
+         std::vector<PatrolEntry> list;
+         list.push_back({"monthly", kUrl});
          return DescribeOutcome(RunPatrolCore(list, ProgramDir, network.Factory(), disk)[0]);
        },
        "written", "failed: cache write"},

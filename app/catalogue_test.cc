@@ -1,5 +1,5 @@
 // The file selector's lines and loading the selected file.
-#include "data/catalogue.h"
+#include "app/catalogue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The file selector's combo box filled from the catalogue.
-#include "data/file_selector.h"
+#include "app/file_selector.h"
 
 void FillFileSelector(HWND combo, const Catalogue& catalogue) {
   SendMessageA(combo, CB_RESETCONTENT, 0, 0);

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "data/file_selector.h"
+#include "app/file_selector.h"
 
 namespace {
 

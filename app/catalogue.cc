@@ -1,5 +1,5 @@
 // The update-file catalogue and loading the selected file.
-#include "data/catalogue.h"
+#include "app/catalogue.h"
 
 #include <cstdarg>
 #include <cstdio>
