@@ -11,10 +11,11 @@
 
 #include "data/cache_path.h"
 #include "data/fake_price_library.h"
+#include "data/faulty_disk.h"
 
 namespace {
 
-class FakeDisk : public Disk {
+class FakeDisk : public FaultyDisk {
  public:
   bool LastWriteTime(const char* path, bool local, CalendarTime* out) override {
     auto it = times.find(path);

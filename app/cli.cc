@@ -14,7 +14,6 @@
 #include "app/utf8.h"
 #include "checklist/url_list.h"
 #include "data/disk.h"
-#include "data/file_ops.h"
 #include "data/item_store.h"
 #include "data/undo.h"
 #include "net/patrol_core.h"
@@ -189,7 +188,7 @@ void Apply(const Options& o, PriceLibrary* library, ItemStore* store, CliResult*
   Select(o, store);
   std::vector<uint8_t> written(size_t(store->count) + 1);
   int failed = 0;
-  UndoSaver undo(RealFileOps(), ProgramDir, LocalNow());
+  UndoSaver undo(RealDisk(), ProgramDir, LocalNow());
   ApplySelectedItems(library, store->items, store->count, store->states, uint16_t(o.kinds),
                      o.overwrite_prices ? 1 : 0, &failed, written.data(), &undo);
   if (undo.failed()) {
@@ -227,11 +226,11 @@ std::string GroupText(Code code) {
 
 // The undo records, newest first.
 void ListUndo(CliResult* result) {
-  std::vector<std::string> files = UndoFiles(RealFileOps(), ProgramDir);
+  std::vector<std::string> files = UndoFiles(RealDisk(), ProgramDir);
   for (size_t i = files.size(); i-- > 0;) {
     UndoRecord record;
     std::string error;
-    if (ReadUndoFile(files[i], ProgramDir, &record, &error))
+    if (ReadUndoFile(RealDisk(), files[i], ProgramDir, &record, &error))
       Appendf(&result->out, "%s\t%zu groups\t%zu items\t%s\n", UndoTimeText(record.time).c_str(),
               record.groups.size(), record.ItemCount(), files[i].c_str());
     else
@@ -242,7 +241,7 @@ void ListUndo(CliResult* result) {
 
 // One step back: each group of the latest apply restored or left alone.
 void Undo(PriceLibrary* library, CliResult* result) {
-  UndoReport report = UndoLatest(library, RealFileOps(), ProgramDir);
+  UndoReport report = UndoLatest(library, RealDisk(), ProgramDir);
   if (!report.found) {
     result->out += "nothing to undo\n";
     return;

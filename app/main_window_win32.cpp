@@ -21,7 +21,6 @@
 #include "app/tool_bars.h"
 #include "checklist/url_list.h"
 #include "data/disk.h"
-#include "data/file_ops.h"
 #include "data/item_store.h"
 #include "data/undo.h"
 #include "resources/resource.h"
@@ -97,7 +96,7 @@ void ReloadAfterListChange() {
 // they did not go away. Nothing is written without its undo record.
 void OnApply(HWND window) {
   int failed_groups = 0;
-  UndoSaver undo(RealFileOps(), ProgramDir, LocalNow());
+  UndoSaver undo(RealDisk(), ProgramDir, LocalNow());
   ApplySelectedItems(Library, Store.items, Store.count, Store.states, KindFilter, OverwritePrices,
                      &failed_groups, nullptr, &undo);
   ItemStatesChanged();
@@ -117,7 +116,7 @@ const char kUndoCaption[] = "元に戻す";
 
 // Ctrl+Z: asks, takes the latest apply back and shows the file again as the database now is.
 void OnUndo(HWND window) {
-  UndoReport report = ReadLatestUndo(RealFileOps(), ProgramDir);
+  UndoReport report = ReadLatestUndo(RealDisk(), ProgramDir);
   if (!report.found) {
     MessageBoxA(window, "元に戻せる書き込みはありません。", kUndoCaption,
                 MB_OK | MB_ICONINFORMATION);
@@ -132,7 +131,7 @@ void OnUndo(HWND window) {
     if (MessageBoxA(window, question, kUndoCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
   }
   // A record that cannot be read is set aside there; nothing is written.
-  TakeBack(Library, RealFileOps(), &report);
+  TakeBack(Library, RealDisk(), &report);
   LoadSelected();
   SetViewScrollRange(ItemView);
   SendMessageA(ItemView, kRelayoutView, 0, 0);

@@ -14,7 +14,7 @@
 #include "app/globals.h"
 #include "checklist/url_list.h"
 #include "data/cache_path.h"
-#include "data/faulty_file_ops.h"
+#include "data/faulty_disk.h"
 #include "net/fake_transport.h"
 #include "net/patrol_core.h"
 #include "net/test_files.h"
@@ -129,8 +129,7 @@ TEST_F(WriteFaults, OldBytesStayAndNoTemporaryFileIsLeft) {
         fs::remove(file);
         if (old[0] != '<') WriteTestFile(file, old);
         std::vector<std::string> before = Listing(dir_);
-        FaultyFileOps ops(fault);
-        FaultyDisk disk(&ops);
+        FaultyDisk disk(fault);
         std::string told = p.write(&disk);
         SetListDisk(nullptr);
         if (fault == kNoFault) {
@@ -138,8 +137,8 @@ TEST_F(WriteFaults, OldBytesStayAndNoTemporaryFileIsLeft) {
           EXPECT_EQ(p.new_bytes, ReadTestFile(file));
           continue;
         }
-        EXPECT_EQ(1, ops.injected());
-        injected += ops.injected();
+        EXPECT_EQ(1, disk.injected());
+        injected += disk.injected();
         if (p.told_on_failure) {
           EXPECT_EQ(p.told_on_failure, told);
         } else {

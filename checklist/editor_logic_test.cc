@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "data/faulty_file_ops.h"
+#include "data/faulty_disk.h"
 #include "resources/resource.h"
 
 namespace {
@@ -338,8 +338,7 @@ namespace {
 TEST_F(Editor, FailedWritesAreToldAndLoseNothing) {
   const std::string check_file = ReadFile(check_.path);
   const std::string candidate_file = ReadFile(candidates_.path);
-  FaultyFileOps ops(kFailRename);
-  FaultyDisk disk(&ops);
+  FaultyDisk disk(kFailRename);
   SetListDisk(&disk);
 
   c_.text[IDC_NAME_EDIT] = "n";
@@ -362,7 +361,7 @@ TEST_F(Editor, FailedWritesAreToldAndLoseNothing) {
   EXPECT_EQ(std::vector<std::string>{"一覧を更新: 一覧を保存できませんでした。"}, c_.messages);
   EXPECT_EQ((std::vector<std::string>{"p", "q"}), c_.rows[IDC_CANDIDATE_LIST]);
   EXPECT_EQ(candidate_file, ReadFile(candidates_.path));
-  EXPECT_EQ(2, ops.injected());
+  EXPECT_EQ(2, disk.injected());
 
   SetListDisk(nullptr);  // the disk works again: the same OK saves and ends
   EXPECT_EQ(1, Command(1));

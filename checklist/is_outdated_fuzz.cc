@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "checklist/url_list.h"
+#include "data/faulty_disk.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ void Check(bool ok) {
 }
 
 // The candidate file's last-write time as the test sets it.
-class TimeDisk : public Disk {
+class TimeDisk : public FaultyDisk {
  public:
   bool has_file = true;
   CalendarTime time = {};

@@ -44,16 +44,6 @@ void AppendField(std::string* out, const char* field) {
   }
 }
 
-bool ReadWholeFile(const std::string& path, std::string* out) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out->append(buffer, n);
-  std::fclose(f);
-  return true;
-}
-
 }  // namespace
 
 void SetListDisk(Disk* disk) { ListDisk = disk; }
@@ -106,7 +96,7 @@ int UrlList::Load() {
   entries_.clear();
   entries_.shrink_to_fit();
   std::string bytes;
-  if (ReadWholeFile(GetFilePath(), &bytes)) LoadFromBytes(bytes);
+  if (CurrentDisk()->ReadFile(GetFilePath().c_str(), &bytes)) LoadFromBytes(bytes);
   return 1;
 }
 
@@ -172,9 +162,7 @@ int CandidateList::ReplaceFile(const char* data, int size) {
   return 1;
 }
 
-std::string CandidateList::GetFilePath() const {
-  return std::string(folder_) + "BaseUrlList.txt";
-}
+std::string CandidateList::GetFilePath() const { return std::string(folder_) + "BaseUrlList.txt"; }
 
 int CandidateList::IsOutdated(const CalendarTime& time) {
   CalendarTime file;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "data/faulty_disk.h"
+
 namespace {
 
 // The lists' folder, ending with its separator.
@@ -110,7 +112,7 @@ TEST(UrlList, OperationsAndRange) {
   EXPECT_EQ("a,1\r\nc,3\r\n", list.SaveBytes());
 }
 
-class FakeDisk : public Disk {
+class FakeDisk : public FaultyDisk {
  public:
   bool LastWriteTime(const char* path, bool, CalendarTime* out) override {
     if (!has_time || path != std::string(Folder) + "BaseUrlList.txt") return false;

@@ -12,7 +12,6 @@
 #include <string>
 
 #include "data/disk.h"
-#include "data/file_ops.h"
 
 namespace {
 
@@ -27,8 +26,25 @@ void ToCalendar(const struct tm& t, long nanoseconds, CalendarTime* out) {
   out->milliseconds = uint16_t(nanoseconds / 1000000);
 }
 
-class PosixFileOps : public FileOps {
+class PosixDisk : public Disk {
  public:
+  File OpenForRead(const char* path) override {
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    return fd < 0 ? kNoFile : File(fd);
+  }
+  size_t Read(File file, void* buffer, size_t size) override {
+    for (;;) {
+      ssize_t n = read(int(file), buffer, size);
+      if (n < 0 && errno == EINTR) continue;
+      return n > 0 ? size_t(n) : 0;
+    }
+  }
+  bool FileSize(File file, uint64_t* size) override {
+    struct stat st;
+    if (fstat(int(file), &st) != 0) return false;
+    *size = uint64_t(st.st_size);
+    return true;
+  }
   File Create(const char* path) override {
     int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return kNoFile;
@@ -77,10 +93,7 @@ class PosixFileOps : public FileOps {
     return names;
   }
   unsigned ProcessId() override { return unsigned(getpid()); }
-};
 
-class PosixDisk : public Disk {
- public:
   bool LastWriteTime(const char* path, bool local, CalendarTime* out) override {
     struct stat st;
     if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -97,18 +110,9 @@ class PosixDisk : public Disk {
     ToCalendar(t, st.st_mtim.tv_nsec, out);
     return true;
   }
-
-  bool ReplaceFile(const char* path, const void* data, size_t size) override {
-    return ReplaceThroughTemp(RealFileOps(), path, data, size);
-  }
 };
 
 }  // namespace
-
-FileOps* RealFileOps() {
-  static PosixFileOps ops;
-  return &ops;
-}
 
 Disk* RealDisk() {
   static PosixDisk disk;

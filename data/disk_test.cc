@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "data/file_ops.h"
+#include "data/disk.h"
 
 #ifndef _WIN32
 #include <sys/time.h>
@@ -38,6 +38,34 @@ TEST(RealDisk, ReplaceFileReplacesWhole) {
   EXPECT_EQ("2nd", Read(path));
   ASSERT_TRUE(RealDisk()->ReplaceFile(path.c_str(), "", 0));
   EXPECT_EQ("", Read(path));
+}
+
+// Reading back: a whole file, an empty one, a missing one; the steps on an open file.
+TEST(RealDisk, ReadsWholeFilesAndInPieces) {
+  std::string path = ::testing::TempDir() + "disk_read_test.bin";
+  std::string big(300000, 'b');
+  big += "end";
+  for (const std::string& bytes : {std::string("0123456789"), std::string(), big}) {
+    ASSERT_TRUE(RealDisk()->ReplaceFile(path.c_str(), bytes.data(), bytes.size()));
+    std::string back = "stale";
+    EXPECT_TRUE(RealDisk()->ReadFile(path.c_str(), &back));
+    EXPECT_EQ(bytes, back);
+  }
+  Disk::File f = RealDisk()->OpenForRead(path.c_str());
+  ASSERT_NE(Disk::kNoFile, f);
+  uint64_t size = 0;
+  EXPECT_TRUE(RealDisk()->FileSize(f, &size));
+  EXPECT_EQ(big.size(), size);
+  char buffer[4];
+  EXPECT_EQ(4u, RealDisk()->Read(f, buffer, sizeof buffer));
+  EXPECT_EQ("bbbb", std::string(buffer, 4));
+  EXPECT_TRUE(RealDisk()->Close(f));
+  std::remove(path.c_str());
+
+  std::string back = "stale";
+  EXPECT_FALSE(RealDisk()->ReadFile((path + ".missing").c_str(), &back));
+  EXPECT_EQ("", back);
+  EXPECT_EQ(Disk::kNoFile, RealDisk()->OpenForRead((path + ".missing").c_str()));
 }
 
 TEST(RealDisk, ReplaceFileInMissingFolderFails) {
@@ -76,8 +104,8 @@ TEST(RealDisk, ReplaceRemovesStaleTemporaryFiles) {
   for (const char* name : stale) std::fclose(std::fopen((dir / name).string().c_str(), "wb"));
   for (const char* name : kept) std::fclose(std::fopen((dir / name).string().c_str(), "wb"));
   std::string writing = (dir / "list.txt.tmp77").string();
-  FileOps::File open = RealFileOps()->Create(writing.c_str());
-  ASSERT_NE(FileOps::kNoFile, open);
+  Disk::File open = RealDisk()->Create(writing.c_str());
+  ASSERT_NE(Disk::kNoFile, open);
 
   std::string target = (dir / "list.txt").string();
   ASSERT_TRUE(RealDisk()->ReplaceFile(target.c_str(), "new", 3));
@@ -89,7 +117,7 @@ TEST(RealDisk, ReplaceRemovesStaleTemporaryFiles) {
       (std::vector<std::string>{"list.txt", "list.txt.tmp", "list.txt.tmp1.bak", "list.txt.tmp77",
                                 "list.txt.tmpx1", "other.txt.tmp1", "xlist.txt.tmp1"}),
       left);
-  RealFileOps()->Close(open);
+  RealDisk()->Close(open);
   std::filesystem::remove_all(dir);
 }
 

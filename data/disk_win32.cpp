@@ -7,12 +7,28 @@
 #include <vector>
 
 #include "data/disk.h"
-#include "data/file_ops.h"
 
 namespace {
 
-class WindowsFileOps : public FileOps {
+class WindowsDisk : public Disk {
  public:
+  // Shared as the C library's fopen shares: others may read and write meanwhile.
+  File OpenForRead(const char* path) override {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<File>(file);
+  }
+  size_t Read(File file, void* buffer, size_t size) override {
+    DWORD chunk = size > 0x40000000 ? 0x40000000 : DWORD(size), done = 0;
+    if (!::ReadFile(reinterpret_cast<HANDLE>(file), buffer, chunk, &done, nullptr)) return 0;
+    return done;
+  }
+  bool FileSize(File file, uint64_t* size) override {
+    LARGE_INTEGER n;
+    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(file), &n)) return false;
+    *size = uint64_t(n.QuadPart);
+    return true;
+  }
   File Create(const char* path) override {
     HANDLE file =
         CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -55,10 +71,7 @@ class WindowsFileOps : public FileOps {
     return names;
   }
   unsigned ProcessId() override { return unsigned(GetCurrentProcessId()); }
-};
 
-class WindowsDisk : public Disk {
- public:
   bool LastWriteTime(const char* path, bool local, CalendarTime* out) override {
     HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -82,18 +95,9 @@ class WindowsDisk : public Disk {
     out->milliseconds = st.wMilliseconds;
     return true;
   }
-
-  bool ReplaceFile(const char* path, const void* data, size_t size) override {
-    return ReplaceThroughTemp(RealFileOps(), path, data, size);
-  }
 };
 
 }  // namespace
-
-FileOps* RealFileOps() {
-  static WindowsFileOps ops;
-  return &ops;
-}
 
 Disk* RealDisk() {
   static WindowsDisk disk;

@@ -1,7 +1,7 @@
 // Replacing a file through a temporary file beside it.
 #include <string>
 
-#include "data/file_ops.h"
+#include "data/disk.h"
 
 namespace {
 
@@ -16,34 +16,34 @@ size_t TempNumberAt(const std::string& prefix, const std::string& name) {
   return before == '\\' || before == '/' ? head : 0;
 }
 
-void RemoveStaleTemps(FileOps* ops, const char* path) {
+void RemoveStaleTemps(Disk* disk, const char* path) {
   std::string prefix = std::string(path) + ".tmp";
-  for (const std::string& name : ops->NamesStartingWith(prefix.c_str())) {
+  for (const std::string& name : disk->NamesStartingWith(prefix.c_str())) {
     if (size_t at = TempNumberAt(prefix, name))
-      ops->RemoveUnlessOpen((prefix + name.substr(at)).c_str());
+      disk->RemoveUnlessOpen((prefix + name.substr(at)).c_str());
   }
 }
 
 }  // namespace
 
-bool ReplaceThroughTemp(FileOps* ops, const char* path, const void* data, size_t size) {
-  std::string temp = std::string(path) + ".tmp" + std::to_string(ops->ProcessId());
-  FileOps::File file = ops->Create(temp.c_str());
-  if (file == FileOps::kNoFile) {
+bool ReplaceThroughTemp(Disk* disk, const char* path, const void* data, size_t size) {
+  std::string temp = std::string(path) + ".tmp" + std::to_string(disk->ProcessId());
+  Disk::File file = disk->Create(temp.c_str());
+  if (file == Disk::kNoFile) {
     // A failed create may still have left an empty file behind.
-    ops->Remove(temp.c_str());
+    disk->Remove(temp.c_str());
     return false;
   }
-  bool ok = size == 0 || ops->Write(file, data, size);
+  bool ok = size == 0 || disk->Write(file, data, size);
   // Flushed before the rename: otherwise a crash soon after could leave the new name on
   // bytes that never reached the disk.
-  ok = ok && ops->Flush(file);
-  ok = ops->Close(file) && ok;
-  ok = ok && ops->Rename(temp.c_str(), path);
+  ok = ok && disk->Flush(file);
+  ok = disk->Close(file) && ok;
+  ok = ok && disk->Rename(temp.c_str(), path);
   if (!ok) {
-    ops->Remove(temp.c_str());
+    disk->Remove(temp.c_str());
     return false;
   }
-  RemoveStaleTemps(ops, path);
+  RemoveStaleTemps(disk, path);
   return true;
 }

@@ -17,18 +17,6 @@ namespace {
 
 std::string UndoDir(const char* program_dir) { return std::string(program_dir) + kUndoDirName; }
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* out) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out->clear();
-  uint8_t piece[1 << 16];
-  size_t n;
-  while ((n = std::fread(piece, 1, sizeof piece, f)) > 0) out->insert(out->end(), piece, piece + n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
-}
-
 std::vector<PriceItem> ReadGroupRecords(PriceLibrary* library, Code code) {
   RecordBlock block = nullptr;
   int count = 0;
@@ -64,22 +52,22 @@ bool WriteRecords(PriceLibrary* library, Code code, const std::vector<PriceItem>
 
 }  // namespace
 
-UndoSaver::UndoSaver(FileOps* ops, const char* program_dir, const CalendarTime& now)
-    : ops_(ops),
+UndoSaver::UndoSaver(Disk* disk, const char* program_dir, const CalendarTime& now)
+    : disk_(disk),
       program_dir_(program_dir),
       dir_(UndoDir(program_dir)),
       now_(now),
       builder_(program_dir, now) {}
 
 bool UndoSaver::Save() {
-  ops_->CreateFolder(dir_.c_str());  // there already, or the write below fails
-  std::vector<std::string> taken = ops_->NamesStartingWith(dir_.c_str());
+  disk_->CreateFolder(dir_.c_str());  // there already, or the write below fails
+  std::vector<std::string> taken = disk_->NamesStartingWith(dir_.c_str());
   for (int sequence = 0; sequence < 100; sequence++) {
     std::string name = UndoFileName(now_, sequence);
     if (std::find(taken.begin(), taken.end(), name) != taken.end()) continue;
     path_ = dir_ + name;
     std::vector<uint8_t> bytes = builder_.Finish();
-    if (ReplaceThroughTemp(ops_, path_.c_str(), bytes.data(), bytes.size())) return true;
+    if (ReplaceThroughTemp(disk_, path_.c_str(), bytes.data(), bytes.size())) return true;
     break;
   }
   path_.clear();
@@ -88,13 +76,13 @@ bool UndoSaver::Save() {
 }
 
 void UndoSaver::Prune() {
-  std::vector<std::string> files = UndoFiles(ops_, program_dir_.c_str());
-  for (size_t i = 0; i + kUndoRecordsKept < files.size(); i++) ops_->Remove(files[i].c_str());
+  std::vector<std::string> files = UndoFiles(disk_, program_dir_.c_str());
+  for (size_t i = 0; i + kUndoRecordsKept < files.size(); i++) disk_->Remove(files[i].c_str());
 }
 
-std::vector<std::string> UndoFiles(FileOps* ops, const char* program_dir) {
+std::vector<std::string> UndoFiles(Disk* disk, const char* program_dir) {
   std::string dir = UndoDir(program_dir);
-  std::vector<std::string> names = ops->NamesStartingWith(dir.c_str());
+  std::vector<std::string> names = disk->NamesStartingWith(dir.c_str());
   names.erase(std::remove_if(names.begin(), names.end(),
                              [](const std::string& n) { return !IsUndoFileName(n); }),
               names.end());
@@ -103,15 +91,16 @@ std::vector<std::string> UndoFiles(FileOps* ops, const char* program_dir) {
   return names;
 }
 
-bool ReadUndoFile(const std::string& path, const char* program_dir, UndoRecord* out,
+bool ReadUndoFile(Disk* disk, const std::string& path, const char* program_dir, UndoRecord* out,
                   std::string* error, bool* other_folder) {
   if (other_folder) *other_folder = false;
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, &bytes)) {
+  std::string bytes;
+  if (!disk->ReadFile(path.c_str(), &bytes)) {
     *error = "元に戻す記録を読めません。";
     return false;
   }
-  if (!ParseUndoFile(bytes.data(), bytes.size(), out, error)) return false;
+  if (!ParseUndoFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out, error))
+    return false;
   if (out->program_dir != program_dir) {
     if (other_folder) *other_folder = true;
     *error = "元に戻す記録は別のフォルダ (" + out->program_dir + ") のデータベースのものです。";
@@ -135,34 +124,34 @@ std::vector<UndoGroupResult> RestoreGroups(PriceLibrary* library, const UndoReco
   return results;
 }
 
-UndoReport ReadLatestUndo(FileOps* ops, const char* program_dir) {
+UndoReport ReadLatestUndo(Disk* disk, const char* program_dir) {
   UndoReport report;
-  std::vector<std::string> files = UndoFiles(ops, program_dir);
+  std::vector<std::string> files = UndoFiles(disk, program_dir);
   if (files.empty()) return report;
   report.found = true;
   report.path = files.back();
-  report.refused =
-      !ReadUndoFile(report.path, program_dir, &report.record, &report.error, &report.other_folder);
+  report.refused = !ReadUndoFile(disk, report.path, program_dir, &report.record, &report.error,
+                                 &report.other_folder);
   return report;
 }
 
-void TakeBack(PriceLibrary* library, FileOps* ops, UndoReport* report) {
+void TakeBack(PriceLibrary* library, Disk* disk, UndoReport* report) {
   if (!report->found) return;
   if (report->refused && report->other_folder) return;
   if (report->refused) {
     std::string aside = report->path + ".bad";
-    if (ops->Rename(report->path.c_str(), aside.c_str()))
+    if (disk->Rename(report->path.c_str(), aside.c_str()))
       report->error += "\r\nこの記録は " + aside + " として残しました。";
     return;
   }
   report->groups = RestoreGroups(library, report->record);
   for (UndoGroup& g : report->record.groups) g.before = std::vector<PriceItem>();
-  ops->Remove(report->path.c_str());
+  disk->Remove(report->path.c_str());
 }
 
-UndoReport UndoLatest(PriceLibrary* library, FileOps* ops, const char* program_dir) {
-  UndoReport report = ReadLatestUndo(ops, program_dir);
-  TakeBack(library, ops, &report);
+UndoReport UndoLatest(PriceLibrary* library, Disk* disk, const char* program_dir) {
+  UndoReport report = ReadLatestUndo(disk, program_dir);
+  TakeBack(library, disk, &report);
   return report;
 }
 

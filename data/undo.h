@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "data/disk.h"
-#include "data/file_ops.h"
 #include "data/price_library.h"
 #include "data/undo_file.h"
 
@@ -19,7 +18,7 @@ extern const char kUndoDirName[];
 // before its first WriteGroup.
 class UndoSaver {
  public:
-  UndoSaver(FileOps* ops, const char* program_dir, const CalendarTime& now);
+  UndoSaver(Disk* disk, const char* program_dir, const CalendarTime& now);
   UndoFileBuilder* builder() { return &builder_; }
   // Writes the record into a new file of the undo folder through a temporary file, flushed.
   // False when it could not: the apply must then write nothing.
@@ -31,7 +30,7 @@ class UndoSaver {
   bool failed() const { return failed_; }
 
  private:
-  FileOps* ops_;
+  Disk* disk_;
   std::string program_dir_;
   std::string dir_;
   CalendarTime now_;
@@ -41,11 +40,11 @@ class UndoSaver {
 };
 
 // The undo record files of the program folder, oldest first (full paths).
-std::vector<std::string> UndoFiles(FileOps* ops, const char* program_dir);
+std::vector<std::string> UndoFiles(Disk* disk, const char* program_dir);
 
 // Reads and checks one undo file: false, with error, when it is damaged, cut short or
 // belongs to another program folder's database (*other_folder, when given, tells which).
-bool ReadUndoFile(const std::string& path, const char* program_dir, UndoRecord* out,
+bool ReadUndoFile(Disk* disk, const std::string& path, const char* program_dir, UndoRecord* out,
                   std::string* error, bool* other_folder = nullptr);
 
 enum UndoGroupOutcome {
@@ -76,13 +75,13 @@ struct UndoReport {
 
 // Reads the latest record not yet taken back: found, and either the record or refused with
 // the reason.
-UndoReport ReadLatestUndo(FileOps* ops, const char* program_dir);
+UndoReport ReadLatestUndo(Disk* disk, const char* program_dir);
 // Takes back the record read, then removes it. A damaged record is set aside as NAME.bad
 // instead, so that older ones can still be reached; one of another program folder stays,
 // for the program of that folder.
-void TakeBack(PriceLibrary* library, FileOps* ops, UndoReport* report);
+void TakeBack(PriceLibrary* library, Disk* disk, UndoReport* report);
 // Both: the latest apply taken back.
-UndoReport UndoLatest(PriceLibrary* library, FileOps* ops, const char* program_dir);
+UndoReport UndoLatest(PriceLibrary* library, Disk* disk, const char* program_dir);
 
 // "2026/12/09 14:05" for the question and the lists.
 std::string UndoTimeText(const CalendarTime& t);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "data/fake_price_library.h"
-#include "data/faulty_file_ops.h"
+#include "data/faulty_disk.h"
 #include "data/item_store.h"
 #include "qupra/store_library.h"
 #include "qupra/test_util.h"
@@ -86,8 +86,8 @@ class UndoTest : public ::testing::Test {
   }
 
   // Applies the selection with an undo record; false when the record was not saved.
-  bool Apply(Selection s, int overwrite, FileOps* ops = RealFileOps()) {
-    UndoSaver undo(ops, dir_.c_str(), LocalNow());
+  bool Apply(Selection s, int overwrite, Disk* disk = RealDisk()) {
+    UndoSaver undo(disk, dir_.c_str(), LocalNow());
     int failed = 0;
     ApplySelectedItems(&db_, s.items.data(), int(s.items.size()), s.states.data(), kChangeBits,
                        overwrite, &failed, nullptr, &undo);
@@ -116,17 +116,17 @@ TEST_F(UndoTest, ApplyThenUndoGivesEveryGroupBackByteForByte) {
     ASSERT_TRUE(Apply(TypicalFile(), overwrite));
     Snapshot applied = Take(&db_);
     ASSERT_NE(before, applied);
-    ASSERT_EQ(1u, UndoFiles(RealFileOps(), dir_.c_str()).size());
+    ASSERT_EQ(1u, UndoFiles(RealDisk(), dir_.c_str()).size());
 
-    UndoReport report = UndoLatest(&db_, RealFileOps(), dir_.c_str());
+    UndoReport report = UndoLatest(&db_, RealDisk(), dir_.c_str());
     ASSERT_TRUE(report.found);
     ASSERT_FALSE(report.refused) << report.error;
     EXPECT_EQ(3u, report.groups.size());
     for (const UndoGroupResult& g : report.groups) EXPECT_EQ(kUndoRestored, g.outcome);
     EXPECT_EQ(4u, report.record.ItemCount());
     EXPECT_EQ(before, Take(&db_)) << "overwrite " << overwrite;
-    EXPECT_TRUE(UndoFiles(RealFileOps(), dir_.c_str()).empty());
-    EXPECT_FALSE(UndoLatest(&db_, RealFileOps(), dir_.c_str()).found);
+    EXPECT_TRUE(UndoFiles(RealDisk(), dir_.c_str()).empty());
+    EXPECT_FALSE(UndoLatest(&db_, RealDisk(), dir_.c_str()).found);
   }
 }
 
@@ -141,18 +141,18 @@ TEST_F(UndoTest, AppliesAreUndoneNewestFirstAndAnUndoCutShortCanBeRepeated) {
   ASSERT_NE(s1, Take(&db_));
 
   // An undo that restored its groups but ended before removing its record.
-  std::vector<std::string> files = UndoFiles(RealFileOps(), dir_.c_str());
+  std::vector<std::string> files = UndoFiles(RealDisk(), dir_.c_str());
   ASSERT_EQ(2u, files.size());
   UndoRecord latest;
   std::string error;
-  ASSERT_TRUE(ReadUndoFile(files.back(), dir_.c_str(), &latest, &error)) << error;
+  ASSERT_TRUE(ReadUndoFile(RealDisk(), files.back(), dir_.c_str(), &latest, &error)) << error;
   RestoreGroups(&db_, latest);
   EXPECT_EQ(s1, Take(&db_));
 
-  UndoReport again = UndoLatest(&db_, RealFileOps(), dir_.c_str());
+  UndoReport again = UndoLatest(&db_, RealDisk(), dir_.c_str());
   for (const UndoGroupResult& g : again.groups) EXPECT_EQ(kUndoRestored, g.outcome);
   EXPECT_EQ(s1, Take(&db_));
-  UndoLatest(&db_, RealFileOps(), dir_.c_str());
+  UndoLatest(&db_, RealDisk(), dir_.c_str());
   EXPECT_EQ(s0, Take(&db_));
 }
 
@@ -162,7 +162,7 @@ TEST_F(UndoTest, GroupChangedSinceTheApplyIsLeftAloneAndReported) {
   Seed(&db_, kB1, {Item(kB1, "b1 by another", 1, 1)});
   Snapshot other = Take(&db_);
 
-  UndoReport report = UndoLatest(&db_, RealFileOps(), dir_.c_str());
+  UndoReport report = UndoLatest(&db_, RealDisk(), dir_.c_str());
   std::map<unsigned, UndoGroupOutcome> outcome;
   for (const UndoGroupResult& g : report.groups) outcome[CodeGroup(g.code)] = g.outcome;
   EXPECT_EQ(kUndoRestored, outcome[CodeGroup(kA1)]);
@@ -170,7 +170,7 @@ TEST_F(UndoTest, GroupChangedSinceTheApplyIsLeftAloneAndReported) {
   EXPECT_EQ(kUndoRestored, outcome[CodeGroup(kC1)]);
   EXPECT_EQ(other[CodeGroup(kB1)], Take(&db_)[CodeGroup(kB1)]);
   EXPECT_EQ(0u, Take(&db_).count(CodeGroup(kC1)));
-  EXPECT_TRUE(UndoFiles(RealFileOps(), dir_.c_str()).empty());
+  EXPECT_TRUE(UndoFiles(RealDisk(), dir_.c_str()).empty());
 }
 
 TEST_F(UndoTest, AnApplyWhoseUndoRecordCannotBeSavedWritesNothing) {
@@ -181,7 +181,7 @@ TEST_F(UndoTest, AnApplyWhoseUndoRecordCannotBeSavedWritesNothing) {
     s.Add(Item(kA1, "a1 renamed", 100, 110), ChangeMaterialName);
     s.Add(Item(kC1, "c1", 5, 6), kNewItemState);
     std::vector<ItemState> states_before = s.states;
-    FaultyFileOps ops(fault);
+    FaultyDisk ops(fault);
     UndoSaver undo(&ops, dir_.c_str(), LocalNow());
     ApplySelectedItems(&fake, s.items.data(), int(s.items.size()), s.states.data(), kChangeBits, 1,
                        nullptr, nullptr, &undo);
@@ -192,7 +192,7 @@ TEST_F(UndoTest, AnApplyWhoseUndoRecordCannotBeSavedWritesNothing) {
     EXPECT_EQ(states_before, s.states) << FaultName(fault);
     EXPECT_STREQ("a1", fake.Find(kA1)->material_name);
     // Nothing usable, and no temporary file, is left in the undo folder.
-    EXPECT_TRUE(UndoFiles(RealFileOps(), dir_.c_str()).empty()) << FaultName(fault);
+    EXPECT_TRUE(UndoFiles(RealDisk(), dir_.c_str()).empty()) << FaultName(fault);
     EXPECT_TRUE(ops.NamesStartingWith((dir_ + kUndoDirName).c_str()).size() <= 2)
         << FaultName(fault);  // "." and ".." natively
   }
@@ -204,21 +204,21 @@ TEST_F(UndoTest, NoRecordWhenNoGroupCanBeWritten) {
   fake.allocs_left = fake.resizes_left = 0;  // no block for any group
   Selection s;
   s.Add(Item(kA1, "a1 renamed", 100, 110), ChangeMaterialName);
-  UndoSaver undo(RealFileOps(), dir_.c_str(), LocalNow());
+  UndoSaver undo(RealDisk(), dir_.c_str(), LocalNow());
   int failed = 0;
   ApplySelectedItems(&fake, s.items.data(), 1, s.states.data(), kChangeBits, 1, &failed, nullptr,
                      &undo);
   EXPECT_EQ(1, failed);
   EXPECT_FALSE(undo.failed());
   EXPECT_EQ(0, fake.write_group_calls);
-  EXPECT_TRUE(UndoFiles(RealFileOps(), dir_.c_str()).empty());
+  EXPECT_TRUE(UndoFiles(RealDisk(), dir_.c_str()).empty());
 }
 
 TEST_F(UndoTest, DamagedOrCutRecordsAreRefusedAndSetAside) {
   Snapshot s0 = Take(&db_);
   ASSERT_TRUE(Apply(TypicalFile(), 1));
   Snapshot s1 = Take(&db_);
-  std::string good_path = UndoFiles(RealFileOps(), dir_.c_str()).back();
+  std::string good_path = UndoFiles(RealDisk(), dir_.c_str()).back();
   std::string good;
   ASSERT_TRUE(ReadWholeFile(good_path, &good));
 
@@ -235,8 +235,8 @@ TEST_F(UndoTest, DamagedOrCutRecordsAreRefusedAndSetAside) {
   int sequence = 50;
   for (const Case& c : cases) {
     std::string path = dir_ + kUndoDirName + UndoFileName(LocalNow(), sequence++);
-    ASSERT_TRUE(ReplaceThroughTemp(RealFileOps(), path.c_str(), c.bytes.data(), c.bytes.size()));
-    UndoReport report = UndoLatest(&db_, RealFileOps(), dir_.c_str());
+    ASSERT_TRUE(ReplaceThroughTemp(RealDisk(), path.c_str(), c.bytes.data(), c.bytes.size()));
+    UndoReport report = UndoLatest(&db_, RealDisk(), dir_.c_str());
     EXPECT_TRUE(report.refused) << c.what;
     EXPECT_FALSE(report.error.empty()) << c.what;
     EXPECT_EQ(s1, Take(&db_)) << c.what;
@@ -244,8 +244,8 @@ TEST_F(UndoTest, DamagedOrCutRecordsAreRefusedAndSetAside) {
     EXPECT_TRUE(ReadWholeFile(path + ".bad", &aside)) << c.what;
   }
   // The good record is still the next one and still works.
-  EXPECT_EQ(1u, UndoFiles(RealFileOps(), dir_.c_str()).size());
-  UndoLatest(&db_, RealFileOps(), dir_.c_str());
+  EXPECT_EQ(1u, UndoFiles(RealDisk(), dir_.c_str()).size());
+  UndoLatest(&db_, RealDisk(), dir_.c_str());
   EXPECT_EQ(s0, Take(&db_));
 }
 
@@ -253,19 +253,19 @@ TEST_F(UndoTest, DamagedOrCutRecordsAreRefusedAndSetAside) {
 TEST_F(UndoTest, RecordOfAnotherProgramFolderIsRefusedAndKept) {
   ASSERT_TRUE(Apply(TypicalFile(), 1));
   Snapshot s1 = Take(&db_);
-  std::string path = UndoFiles(RealFileOps(), dir_.c_str()).back();
+  std::string path = UndoFiles(RealDisk(), dir_.c_str()).back();
   std::string other = dir_.substr(0, dir_.size() - 1) + "-other" + kSep;
   std::filesystem::remove_all(other);
   std::filesystem::create_directories(other + kUndoDirName);
   std::filesystem::copy_file(path, other + kUndoDirName + UndoFileName(LocalNow(), 0));
-  UndoReport report = UndoLatest(&db_, RealFileOps(), other.c_str());
+  UndoReport report = UndoLatest(&db_, RealDisk(), other.c_str());
   EXPECT_TRUE(report.refused && report.other_folder);
   EXPECT_NE(std::string::npos, report.error.find(dir_)) << report.error;  // names its folder
-  EXPECT_EQ(1u, UndoFiles(RealFileOps(), other.c_str()).size());
+  EXPECT_EQ(1u, UndoFiles(RealDisk(), other.c_str()).size());
   EXPECT_EQ(s1, Take(&db_));
   UndoRecord record;
   std::string error;
-  EXPECT_TRUE(ReadUndoFile(path, dir_.c_str(), &record, &error)) << error;
+  EXPECT_TRUE(ReadUndoFile(RealDisk(), path, dir_.c_str(), &record, &error)) << error;
 }
 
 TEST_F(UndoTest, OnlyTheNewestTenRecordsAreKept) {
@@ -277,12 +277,12 @@ TEST_F(UndoTest, OnlyTheNewestTenRecordsAreKept) {
     s.Add(Item(kA1, name, 100, 110), ChangeMaterialName);
     ASSERT_TRUE(Apply(s, 1));
   }
-  std::vector<std::string> files = UndoFiles(RealFileOps(), dir_.c_str());
+  std::vector<std::string> files = UndoFiles(RealDisk(), dir_.c_str());
   ASSERT_EQ(kUndoRecordsKept, files.size());
   // The newest is the twelfth apply's.
   UndoRecord record;
   std::string error;
-  ASSERT_TRUE(ReadUndoFile(files.back(), dir_.c_str(), &record, &error));
+  ASSERT_TRUE(ReadUndoFile(RealDisk(), files.back(), dir_.c_str(), &record, &error));
   ASSERT_EQ(1u, record.groups.size());
   EXPECT_STREQ("a1 10", record.groups[0].before[0].material_name);
 }

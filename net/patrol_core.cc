@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "data/cache_path.h"
-#include "net/file_handle.h"
 #include "net/http_download_task.h"
 
 namespace {
@@ -20,17 +19,25 @@ struct RunningTask {
 };
 
 // The file holds exactly size bytes equal to data.
-bool SameContent(const char* path, const char* data, size_t size) {
-  FileHandle file(path, kFileRead, kShareRead, kOpenExisting);
-  if (!file.IsOpen() || file.GetSize() != size) return false;
-  std::unique_ptr<char[]> buffer(new char[kCompareChunk]);
-  for (size_t at = 0; at < size;) {
+bool SameContent(Disk* disk, const char* path, const char* data, size_t size) {
+  Disk::File file = disk->OpenForRead(path);
+  if (file == Disk::kNoFile) return false;
+  uint64_t file_size = 0;
+  bool same = disk->FileSize(file, &file_size) && file_size == size;
+  std::unique_ptr<char[]> buffer(same ? new char[kCompareChunk] : nullptr);
+  for (size_t at = 0; same && at < size;) {
     size_t n = size - at < kCompareChunk ? size - at : kCompareChunk;
-    if (file.Read(buffer.get(), n) != n || std::memcmp(buffer.get(), data + at, n) != 0)
-      return false;
+    size_t got = 0;
+    while (got < n) {
+      size_t m = disk->Read(file, buffer.get() + got, n - got);
+      if (m == 0) break;
+      got += m;
+    }
+    same = got == n && std::memcmp(buffer.get(), data + at, n) == 0;
     at += n;
   }
-  return true;
+  disk->Close(file);
+  return same;
 }
 
 void HandleCompleted(DownloadTask* task, const char* program_dir, Disk* disk, PatrolLine* line) {
@@ -106,7 +113,7 @@ void StopTasks(std::vector<RunningTask>* tasks, const PatrolWaiter& wait, Finish
 }  // namespace
 
 CacheUpdate UpdateCacheFile(const char* path, const char* data, size_t size, Disk* disk) {
-  if (SameContent(path, data, size)) return kCacheUnchanged;
+  if (SameContent(disk, path, data, size)) return kCacheUnchanged;
   // Through a temporary file: a failed write must not cost the good copy.
   return disk->ReplaceFile(path, data, size) ? kCacheWritten : kCacheWriteFailed;
 }
@@ -146,7 +153,7 @@ std::vector<PatrolLine> RunPatrolCore(const std::vector<PatrolEntry>& entries,
   std::vector<PatrolLine> lines(entries.size());
   // Made at start-up, but a Patrol from the command line, or after the folder was
   // removed, would otherwise fail every write.
-  MakeFolder((std::string(program_dir) + kCacheDirName).c_str());
+  disk->CreateFolder((std::string(program_dir) + kCacheDirName).c_str());
   FinishSignal finished;
   std::vector<RunningTask> tasks;
   for (size_t i = 0; i < lines.size(); ++i) {

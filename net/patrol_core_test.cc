@@ -13,8 +13,8 @@
 #include <string>
 
 #include "data/cache_path.h"
+#include "data/faulty_disk.h"
 #include "net/fake_transport.h"
-#include "net/file_handle.h"
 #include "net/test_files.h"
 
 namespace fs = std::filesystem;
@@ -23,12 +23,9 @@ namespace {
 
 const char kOld[] = "old cache contents";
 
-// The real disk, or one whose replacements all fail.
-class FailingDisk : public Disk {
+// The real disk, but every replacement fails.
+class FailingDisk : public FaultyDisk {
  public:
-  bool LastWriteTime(const char* path, bool local, CalendarTime* out) override {
-    return RealDisk()->LastWriteTime(path, local, out);
-  }
   bool ReplaceFile(const char*, const void*, size_t) override { return false; }
 };
 
@@ -240,37 +237,6 @@ TEST_F(PatrolTest, FailuresOfTheCacheSide) {
   std::vector<PatrolEntry> empty;
   EXPECT_TRUE(RunPatrolCore(empty, program_dir_.c_str(), network_.Factory(), RealDisk()).empty());
   EXPECT_EQ(2u, network_.TransportsMade());
-}
-
-// The file object's operations on one file, and its closed state.
-TEST(FileHandle, WriteSeekReadAndClosed) {
-  std::string path = ::testing::TempDir() + "file_handle_test.bin";
-  {
-    FileHandle f(path.c_str(), kFileWrite, kShareNone, kCreateAlways);
-    ASSERT_TRUE(f.IsOpen());
-    EXPECT_EQ(10u, f.Write("0123456789", 10));
-    f.Flush();
-    EXPECT_EQ(10u, f.GetSize());
-  }
-  FileHandle f;
-  EXPECT_FALSE(f.IsOpen());
-  char buffer[16] = {};
-  EXPECT_EQ(0u, f.Read(buffer, 4));
-  EXPECT_EQ(0u, f.Write("x", 1));
-  EXPECT_EQ(-1, f.Seek(0, kSeekBegin));
-  EXPECT_EQ(0u, f.GetSize());
-  ASSERT_EQ(1, f.Open(path.c_str(), kFileRead, kShareRead, kOpenExisting));
-  EXPECT_EQ(6, f.Seek(6, kSeekBegin));
-  EXPECT_EQ(4u, f.Read(buffer, sizeof buffer));
-  EXPECT_STREQ("6789", buffer);
-  EXPECT_EQ(8, f.Seek(-2, kSeekEnd));
-  EXPECT_EQ(9, f.Seek(1, kSeekCurrent));
-  f.Close();
-  std::remove(path.c_str());
-
-  FileHandle missing((path + ".missing").c_str(), kFileRead, kShareRead, kOpenExisting);
-  EXPECT_FALSE(missing.IsOpen());
-  EXPECT_NE(0u, missing.LastError());
 }
 
 }  // namespace

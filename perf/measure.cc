@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "data/disk.h"
-#include "data/file_ops.h"
 #include "data/item_compare.h"
 #include "data/item_store.h"
 #include "data/undo.h"
@@ -170,7 +169,7 @@ int ApplyCommand(PriceLibrary* library, const char* dir, const char* path, int o
 #else
   std::string program_dir = std::string(dir) + "/";
 #endif
-  UndoSaver undo(RealFileOps(), program_dir.c_str(), LocalNow());
+  UndoSaver undo(RealDisk(), program_dir.c_str(), LocalNow());
   auto start = std::chrono::steady_clock::now();
   ApplySelectedItems(&counting, loaded.items, loaded.count, loaded.states.data(), kChangeBits,
                      overwrite_prices, &failed, written.data(), with_undo ? &undo : nullptr);

@@ -1,10 +1,12 @@
-// Test helper: the real file operations with one failure injected at a chosen step.
+// Test helper: the real disk with one failure injected at a chosen step of a write; also
+// the base of test disks that change one operation and pass the rest on.
 #pragma once
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "data/disk.h"
-#include "data/file_ops.h"
 
 enum FileFault { kNoFault, kFailCreate, kFailWrite, kFailFlush, kFailClose, kFailRename };
 
@@ -13,11 +15,20 @@ inline const char* FaultName(FileFault fault) {
   return names[fault];
 }
 
-class FaultyFileOps : public FileOps {
+class FaultyDisk : public Disk {
  public:
-  explicit FaultyFileOps(FileFault fault) : fault_(fault) {}
+  explicit FaultyDisk(FileFault fault = kNoFault) : fault_(fault) {}
   int injected() const { return injected_; }
 
+  File OpenForRead(const char* path) override {
+    File file = real_->OpenForRead(path);
+    if (file != kNoFile) reading_.insert(file);
+    return file;
+  }
+  size_t Read(File file, void* buffer, size_t size) override {
+    return real_->Read(file, buffer, size);
+  }
+  bool FileSize(File file, uint64_t* size) override { return real_->FileSize(file, size); }
   File Create(const char* path) override {
     if (Fails(kFailCreate)) {
       // As a create on a full disk may: the name exists, the handle does not.
@@ -33,8 +44,10 @@ class FaultyFileOps : public FileOps {
     return real_->Write(file, data, size);
   }
   bool Flush(File file) override { return !Fails(kFailFlush) && real_->Flush(file); }
+  // Only the close of a file being written fails: reads are not the step under test.
   bool Close(File file) override {
     bool closed = real_->Close(file);
+    if (reading_.erase(file)) return closed;
     return !Fails(kFailClose) && closed;
   }
   bool Rename(const char* from, const char* to) override {
@@ -47,6 +60,9 @@ class FaultyFileOps : public FileOps {
     return real_->NamesStartingWith(path_prefix);
   }
   unsigned ProcessId() override { return real_->ProcessId(); }
+  bool LastWriteTime(const char* path, bool local, CalendarTime* out) override {
+    return real_->LastWriteTime(path, local, out);
+  }
 
  private:
   bool Fails(FileFault at) {
@@ -56,20 +72,6 @@ class FaultyFileOps : public FileOps {
   }
   FileFault fault_;
   int injected_ = 0;
-  FileOps* real_ = RealFileOps();
-};
-
-// The real disk whose replacements run over ops.
-class FaultyDisk : public Disk {
- public:
-  explicit FaultyDisk(FileOps* ops) : ops_(ops) {}
-  bool LastWriteTime(const char* path, bool local, CalendarTime* out) override {
-    return RealDisk()->LastWriteTime(path, local, out);
-  }
-  bool ReplaceFile(const char* path, const void* data, size_t size) override {
-    return ReplaceThroughTemp(ops_, path, data, size);
-  }
-
- private:
-  FileOps* ops_;
+  std::set<File> reading_;
+  Disk* real_ = RealDisk();
 };
