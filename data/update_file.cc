@@ -7,125 +7,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
-#include <vector>
 
+#include "data/item_sort.h"
+#include "data/line_scan.h"
 #include "data/memory_advice.h"
 
 namespace {
 
-// The fields of an item line that are used; later ones are ignored.
-const int kItemFields = 8;
 // Text fields keep this many bytes, even when that splits a double-byte character.
 const size_t kTextFieldBytes = 30;
 // The record array starts with this many records and grows by whole multiples of it.
 const size_t kGrowRecords = 512;
 
-bool IsSpacing(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
-
-// Bytes that end a line (CR, LF, NUL) or matter inside one (comma, double quote); the
-// scanners run over everything else with one table look-up per byte.
-enum ByteClass : uint8_t { kPlainByte, kLineEndByte, kCommaByte, kQuoteByte };
-
-struct ByteClasses {
-  uint8_t of[256];
-  constexpr ByteClasses() : of() {
-    of[0] = kLineEndByte;
-    of[unsigned('\r')] = kLineEndByte;
-    of[unsigned('\n')] = kLineEndByte;
-    of[unsigned(',')] = kCommaByte;
-    of[unsigned('"')] = kQuoteByte;
-  }
-};
-constexpr ByteClasses kClasses;
-
-inline uint8_t ClassOf(char c) { return kClasses.of[static_cast<unsigned char>(c)]; }
-
-// A field of a line: bytes that are not NUL-terminated.
-struct Span {
-  const char* data;
-  size_t size;
-};
-
-// Finds the end of the line at p and its fields in one walk: the line ends at the first
-// CR, LF or NUL after its first byte, which belongs to it whatever it is (as ReadLine takes
-// it; the caller has checked it is no NUL). The fields point into the line. Sets *quoted
-// when a quote before the end of field 7 makes the fields differ from the bytes. The text
-// must end in a NUL, which stops the walk.
-const char* ScanLine(const char* p, Span fields[kItemFields], bool* quoted) {
-  const char* c = p;
-  const char* start = p;
-  int k = 0;
-  bool quote = false;
-  if (ClassOf(*c) == kLineEndByte) c++;
-  for (;;) {
-    uint8_t cls;
-    while ((cls = ClassOf(*c)) == kPlainByte) c++;
-    if (cls == kLineEndByte) break;
-    if (cls == kQuoteByte) {
-      quote |= k < kItemFields;
-    } else if (k < kItemFields) {
-      // A comma ends field k; the one after field 7 ends what is read of the line.
-      fields[k++] = Span{start, size_t(c - start)};
-      start = c + 1;
-    }
-    c++;
-  }
-  if (k < kItemFields) {
-    fields[k] = Span{start, size_t(c - start)};
-    // Past the line's last comma every field is its last one.
-    for (int i = k + 1; i < kItemFields; i++) fields[i] = fields[k];
-  }
-  *quoted = quote;
-  return c;
-}
-
-// The fields of a line with quotes, or of a line cut short, as GetField gives them: quotes
-// toggle quoting and vanish, so the fields are copied into buffer (kLineBufferSize bytes).
-void SplitQuotedLine(const char* p, const char* q, char* buffer, Span fields[kItemFields]) {
-  int k = 0;
-  size_t o = 0, start = 0;
-  bool quoted = false;
-  for (const char* c = p; c < q; c++) {
-    if (!quoted && *c == ',') {
-      fields[k] = Span{buffer + start, o - start};
-      if (++k == kItemFields) return;
-      start = o;
-    } else if (*c == '"') {
-      quoted = !quoted;
-    } else {
-      buffer[o++] = *c;
-    }
-  }
-  fields[k] = Span{buffer + start, o - start};
-  for (int i = k + 1; i < kItemFields; i++) fields[i] = fields[k];
-}
-
-// ParseDecimal of a field that is not NUL-terminated.
-uint32_t SpanDecimal(Span f) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(f.data);
-  const unsigned char* end = p + f.size;
-  while (p < end && IsSpacing(*p)) p++;
-  bool negative = false;
-  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  uint32_t value = 0;
-  for (; p < end && *p >= '0' && *p <= '9'; p++) value = value * 10u + uint32_t(*p - '0');
-  return negative ? 0u - value : value;
-}
-
 void CopyTextField(char* out, Span f) {
   memcpy(out, f.data, f.size < kTextFieldBytes ? f.size : kTextFieldBytes);
-}
-
-Code NormalisedCode(Code c) {
-  // Bits 24-31 and 40-47: the high bytes of SmallItem and MiddleItem.
-  const Code kIgnoredBytes = (Code(0xFF) << 24) | (Code(0xFF) << 40);
-  unsigned category = CodeCategory(c);
-  if (category == 0) return 0;
-  if (category == 1 || category == 2) return c & ~kIgnoredBytes;
-  return c;
 }
 
 // The records parsed so far, in file order, and whether that order is already the sorted
@@ -248,96 +143,6 @@ class ItemParser {
   bool skipping_line_ends_ = false;
 };
 
-// A record's place in the sorted order: its normalised code, then its place in the file.
-struct SortKey {
-  Code code;
-  size_t index;
-};
-
-// The order of SortItems: among equal codes the later record first.
-inline bool Before(const SortKey& x, const SortKey& y) {
-  return x.code < y.code || (x.code == y.code && x.index > y.index);
-}
-
-// The pre-shuffle of SortItems, which breaks up ordered input for a quicksort whose pivot
-// is the first element. The order is total, so no result depends on it.
-template <typename T>
-void ShuffleStep(T* a, size_t n) {
-  for (size_t j = 0; j < n; j += 10) std::swap(a[j], a[(n / 2 + 5 + j) % n]);
-}
-
-// Sorts items[0, n) into the order of SortItems in place, drops every record whose code
-// equals that of a record kept before it, and zeroes the freed records. Returns the kept
-// count, or SIZE_MAX when memory runs out (items untouched).
-size_t SortInPlace(PriceItem* items, size_t n) {
-  if (n == 0) return 0;
-  if (n > SIZE_MAX / sizeof(SortKey)) return SIZE_MAX;
-  SortKey* keys = static_cast<SortKey*>(malloc(n * sizeof(SortKey)));
-  if (!keys) return SIZE_MAX;
-  for (size_t i = 0; i < n; i++) keys[i] = SortKey{NormalisedCode(items[i].code), i};
-  ShuffleStep(keys, n);
-  // The order is total, so any correct sort gives the same result; introsort stays
-  // n log n on every input.
-  std::sort(keys, keys + n, Before);
-  // from[j]: the record that goes to place j. The kept records come first; the dropped
-  // ones fill the places after them, so that from is a permutation. It takes the keys'
-  // memory, each key read before its bytes are written.
-  size_t* from = reinterpret_cast<size_t*>(keys);
-  std::vector<bool> is_kept;
-  std::vector<SortKey> run;
-  size_t kept = 0;
-  try {
-    is_kept.assign(n, false);
-    // A run of records equal in order, keys[s, e), is in the order of their lines from the
-    // last. Codes that differ only in the ignored bytes may stand between two lines of one
-    // code, so a code is dropped when it was kept anywhere in the run, not only just before.
-    for (size_t s = 0, e; s < n; s = e) {
-      for (e = s + 1; e < n && keys[e].code == keys[s].code; e++) {
-      }
-      Code first = items[keys[s].index].code;
-      bool one_code = true;
-      for (size_t i = s + 1; i < e && one_code; i++) one_code = items[keys[i].index].code == first;
-      if (one_code) {
-        size_t index = keys[s].index;
-        from[kept++] = index;
-        is_kept[index] = true;
-        continue;
-      }
-      run.assign(keys + s, keys + e);
-      for (SortKey& k : run) k.code = items[k.index].code;
-      std::sort(run.begin(), run.end(), Before);
-      for (size_t i = 0; i < run.size(); i++)
-        if (i == 0 || run[i].code != run[i - 1].code) is_kept[run[i].index] = true;
-      std::sort(run.begin(), run.end(),
-                [](const SortKey& x, const SortKey& y) { return x.index > y.index; });
-      for (const SortKey& k : run)
-        if (is_kept[k.index]) from[kept++] = k.index;
-    }
-  } catch (const std::bad_alloc&) {
-    free(keys);
-    return SIZE_MAX;
-  }
-  for (size_t index = 0, j = kept; j < n; index++)
-    if (!is_kept[index]) from[j++] = index;
-  // Applies the permutation cycle by cycle, marking each finished place with itself.
-  for (size_t i = 0; i < n; i++) {
-    if (from[i] == i) continue;
-    PriceItem held = items[i];
-    size_t j = i;
-    while (from[j] != i) {
-      size_t k = from[j];
-      items[j] = items[k];
-      from[j] = j;
-      j = k;
-    }
-    items[j] = held;
-    from[j] = j;
-  }
-  free(keys);
-  memset(items + kept, 0, (n - kept) * sizeof(PriceItem));
-  return kept;
-}
-
 // Sorts the parsed records into the result: the kept ones, then zero records up to one
 // after the parsed count, the array shrunk to that. 0, or 1 when memory runs out (outputs
 // untouched).
@@ -359,64 +164,6 @@ int FinishItems(ItemParser* parser, PriceItem** items, int* count) {
 }
 
 }  // namespace
-
-size_t ReadLine(const char* text, char* line) {
-  size_t n = 0;
-  if (text[0] != '\0') {
-    line[n++] = text[0];
-    while (n < size_t(kMaxLineBytes) && text[n] != '\r' && text[n] != '\n' && text[n] != '\0') {
-      line[n] = text[n];
-      n++;
-    }
-  }
-  line[n] = '\0';
-  size_t used = n;
-  while (text[used] == '\r' || text[used] == '\n') used++;
-  return used;
-}
-
-void GetField(const char* line, int k, char* field) {
-  size_t o = 0;
-  bool quoted = false;
-  for (const char* p = line; *p != '\0'; p++) {
-    char c = *p;
-    if (!quoted && c == ',') {
-      if (k <= 0) break;
-      k--;
-      o = 0;
-    } else if (c == '"') {
-      quoted = !quoted;
-    } else if (o < size_t(kLineBufferSize) - 1) {
-      field[o++] = c;
-    }
-  }
-  field[o] = '\0';
-}
-
-uint32_t ParseDecimal(const char* text) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  while (IsSpacing(*p)) p++;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  uint32_t value = 0;
-  for (; *p >= '0' && *p <= '9'; p++) value = value * 10u + uint32_t(*p - '0');
-  return negative ? 0u - value : value;
-}
-
-int CompareCodes(Code a, Code b) {
-  Code x = NormalisedCode(a), y = NormalisedCode(b);
-  return x < y ? -1 : x > y ? 1 : 0;
-}
-
-void PreShuffle(PriceItem** pointers, int count) {
-  if (count <= 0) return;
-  ShuffleStep(pointers, size_t(count));
-}
-
-int SortItems(PriceItem* items, int count) {
-  if (count <= 0) return 1;
-  return SortInPlace(items, size_t(count)) == SIZE_MAX ? 0 : 1;
-}
 
 int ParseUpdateText(PriceLibrary* library, const char* text, PriceItem** items, int* count) {
   ItemParser parser(library);

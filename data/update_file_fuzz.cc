@@ -13,6 +13,8 @@
 
 #include "data/fake_price_library.h"
 #include "data/item_compare.h"
+#include "data/item_sort.h"
+#include "data/line_scan.h"
 #include "data/update_file.h"
 
 namespace {

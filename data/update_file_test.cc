@@ -1,4 +1,4 @@
-// Tests of the update-file loader: lines, fields, numbers, order and duplicates.
+// Tests of the update-file loader: items, long lines, line ends, order and duplicates.
 #include "data/update_file.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "data/fake_price_library.h"
+#include "data/line_scan.h"
+#include "data/reference_sort.h"
 
 namespace {
 
@@ -144,29 +145,6 @@ TEST(UpdateFile, NumbersWrapAndAreCutToTheirWidth) {
   EXPECT_EQ(65535u, f.items[2].supplier_code);
 }
 
-TEST(UpdateFile, ParseDecimal) {
-  struct Case {
-    const char* text;
-    uint32_t value;
-  } cases[] = {
-      {"", 0},
-      {"abc", 0},
-      {"-", 0},
-      {"+-3", 0},
-      {"42", 42},
-      {"+42", 42},
-      {"-1", 4294967295u},
-      {" \t\v\f\r\n7", 7},
-      {"4294967295", 4294967295u},
-      {"4294967296", 0},
-      {"- 3", 0},
-      {"0012", 12},
-      {"12 34", 12},
-      {"\x82\x4f", 0},
-  };
-  for (const Case& c : cases) EXPECT_EQ(c.value, ParseDecimal(c.text)) << '"' << c.text << '"';
-}
-
 TEST(UpdateFile, LongLineIsCutAndItsRestReadAsTheNextLine) {
   std::string first = "1-01-0001-0001-0001,long,,1,2,3,4,5";
   first += std::string(kMaxLineBytes - first.size(), ' ');
@@ -190,28 +168,6 @@ TEST(UpdateFile, LongLineIsCutAndItsRestReadAsTheNextLine) {
   EXPECT_EQ(10u, f.items[1].supplier_code);
 }
 
-TEST(UpdateFile, ReadLineStepsOverRunsOfLineEnds) {
-  const char text[] = "one\r\n\r\n\n\rtwo\rthree\nfour";
-  const char* p = text;
-  char line[kLineBufferSize];
-  std::vector<std::string> lines;
-  std::vector<size_t> used;
-  while (*p) {
-    size_t n = ReadLine(p, line);
-    ASSERT_GT(n, 0u);
-    used.push_back(n);
-    lines.push_back(line);
-    p += n;
-  }
-  EXPECT_EQ((std::vector<std::string>{"one", "two", "three", "four"}), lines);
-  EXPECT_EQ((std::vector<size_t>{9, 4, 6, 4}), used);
-  EXPECT_EQ(0u, ReadLine("", line));
-  EXPECT_STREQ("", line);
-  // A line end at the very start is taken as a one-byte line.
-  EXPECT_EQ(2u, ReadLine("\r\n", line));
-  EXPECT_STREQ("\r", line);
-}
-
 TEST(UpdateFile, LineEndsOfEveryKindSeparateItems) {
   Loaded f(
       "\r\n1-01-0001-0001-0001,a\r1-01-0001-0001-0002,b\n\n\n1-01-0001-0001-0003,c"
@@ -230,31 +186,6 @@ TEST(UpdateFile, NulEndsTheText) {
   ASSERT_EQ(2, f.count);
   EXPECT_STREQ("b", f.items[1].material_name);
   EXPECT_EQ(0u, f.items[1].execution_price);
-}
-
-TEST(UpdateFile, GetField) {
-  struct Case {
-    const char* line;
-    int k;
-    const char* field;
-  } cases[] = {
-      {"a,b,c", 0, "a"},
-      {"a,b,c", 2, "c"},
-      {"a,b,c", 5, "c"},  // past the last comma: the last field
-      {"a,,c", 1, ""},
-      {"", 0, ""},
-      {"\"a,b\",c", 0, "a,b"},
-      {"\"a,b\",c", 1, "c"},
-      {"x\"\"y,z", 0, "xy"},
-      {"\"\"", 0, ""},
-      {"\"open,to the end", 0, "open,to the end"},
-      {"a,b\"\",c", 1, "b"},
-  };
-  for (const Case& c : cases) {
-    char field[kLineBufferSize];
-    GetField(c.line, c.k, field);
-    EXPECT_STREQ(c.field, field) << c.line << " field " << c.k;
-  }
 }
 
 TEST(UpdateFile, ShortLineRepeatsItsLastFieldInTheMissingOnes) {
@@ -304,57 +235,6 @@ TEST(UpdateFile, ManyItemsGrowTheArrayAndKeepAZeroRecordAfterThem) {
   }
 }
 
-TEST(UpdateFile, CompareCodes) {
-  const Code a = MakeCode(3, 1, 2, 3, 4);
-  struct Case {
-    Code a, b;
-    int result;
-  } cases[] = {
-      {a, a, 0},
-      {a, a + 1, -1},
-      {a + 1, a, 1},
-      {MakeCode(3, 9, 0, 0, 0), MakeCode(4, 0, 0, 0, 0), -1},
-      // Unsigned: a category with its top bit set is the largest.
-      {MakeCode(0x80, 0, 0, 0, 0), MakeCode(0x7F, 0xFF, 0xFFFF, 0xFFFF, 0xFFFF), 1},
-      // Category 0 is the code 0 whatever the rest says.
-      {MakeCode(0, 5, 6, 7, 8), 0, 0},
-      {MakeCode(0, 5, 6, 7, 8), MakeCode(0, 1, 0, 0, 0), 0},
-      {MakeCode(0, 0xFF, 0xFFFF, 0xFFFF, 0xFFFF), MakeCode(1, 0, 0, 0, 0), -1},
-      // Categories 1 and 2 ignore the high bytes of SmallItem and MiddleItem.
-      {MakeCode(1, 5, 0x1203, 0x3407, 9), MakeCode(1, 5, 0x0003, 0x0007, 9), 0},
-      {MakeCode(2, 5, 0xFF03, 0x0007, 9), MakeCode(2, 5, 0x0003, 0xFF07, 9), 0},
-      {MakeCode(2, 5, 0xFF03, 0x0007, 9), MakeCode(2, 5, 0x0004, 0x0000, 0), -1},
-      {MakeCode(1, 5, 0x0100, 0, 0), MakeCode(1, 5, 0x00FF, 0, 0), -1},
-      // but not the high byte of the sub-number, nor any byte in other categories.
-      {MakeCode(1, 5, 3, 7, 0x0100), MakeCode(1, 5, 3, 7, 0x0001), 1},
-      {MakeCode(3, 5, 0x1203, 7, 9), MakeCode(3, 5, 0x0003, 7, 9), 1},
-      {MakeCode(3, 5, 3, 0x3407, 9), MakeCode(3, 5, 3, 0x0007, 9), 1},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.result, CompareCodes(c.a, c.b)) << std::hex << c.a << " " << c.b;
-    EXPECT_EQ(-c.result, CompareCodes(c.b, c.a)) << std::hex << c.b << " " << c.a;
-  }
-}
-
-TEST(UpdateFile, PreShuffle) {
-  PriceItem records[25];
-  PriceItem* p[25];
-  for (int i = 0; i < 25; i++) p[i] = &records[i];
-  PreShuffle(p, 1);
-  EXPECT_EQ(&records[0], p[0]);
-
-  PreShuffle(p, 25);
-  PriceItem* expected[25];
-  for (int i = 0; i < 25; i++) expected[i] = &records[i];
-  std::swap(expected[0], expected[17]);
-  std::swap(expected[10], expected[2]);
-  std::swap(expected[20], expected[12]);
-  for (int i = 0; i < 25; i++) EXPECT_EQ(expected[i], p[i]) << i;
-
-  PreShuffle(p, 0);  // no pointer is touched
-  for (int i = 0; i < 25; i++) EXPECT_EQ(expected[i], p[i]) << i;
-}
-
 TEST(UpdateFile, VariantsOfCategoryOneAndTwoCodesAreBothKept) {
   // The two codes differ only in the ignored bytes: equal in order, different codes.
   Loaded f(
@@ -393,49 +273,6 @@ TEST(UpdateFile, VariantBetweenDuplicatesDoesNotKeepBoth) {
     EXPECT_STREQ(c.first, f.items[0].material_name);
     EXPECT_STREQ(c.second, f.items[1].material_name);
     EXPECT_TRUE(IsZero(f.items[2]));
-  }
-}
-
-// Expected result of SortItems: stable order by code with later records first among
-// equals, then the drop of records equal in code to one kept before.
-std::vector<PriceItem> ReferenceSort(const std::vector<PriceItem>& in) {
-  std::vector<PriceItem> reversed(in.rbegin(), in.rend());
-  std::stable_sort(reversed.begin(), reversed.end(), [](const PriceItem& a, const PriceItem& b) {
-    return CompareCodes(a.code, b.code) < 0;
-  });
-  std::vector<PriceItem> out;
-  std::set<Code> kept;
-  for (const PriceItem& r : reversed)
-    if (kept.insert(Code(r.code)).second) out.push_back(r);
-  return out;
-}
-
-TEST(UpdateFile, SortItemsMatchesTheOrderOnShuffledSortedAndReversedInput) {
-  uint32_t seed = 12345;
-  auto next = [&seed] {
-    seed = seed * 1103515245u + 12345u;
-    return seed >> 8;
-  };
-  for (int layout = 0; layout < 3; layout++) {
-    std::vector<PriceItem> in(5000);
-    for (size_t i = 0; i < in.size(); i++) {
-      PriceItem& r = in[i];
-      memset(&r, 0, sizeof r);
-      unsigned v = layout == 0 ? next() % 1500 : layout == 1 ? unsigned(i / 3) : 5000 - i;
-      // Categories 1 to 3, with high bytes that only category 3 sees.
-      r.code = MakeCode(1 + v % 3, v % 7, (next() % 2) << 8, v, (next() % 2) << 8);
-      r.execution_price = uint32_t(i);
-    }
-    std::vector<PriceItem> expected = ReferenceSort(in);
-    std::vector<PriceItem> items = in;
-    ASSERT_EQ(1, SortItems(items.data(), int(items.size())));
-    for (size_t i = 0; i < items.size(); i++) {
-      if (i < expected.size()) {
-        ASSERT_EQ(0, memcmp(&expected[i], &items[i], sizeof(PriceItem))) << layout << " " << i;
-      } else {
-        ASSERT_TRUE(IsZero(items[i])) << layout << " " << i;
-      }
-    }
   }
 }
 

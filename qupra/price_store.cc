@@ -1,12 +1,12 @@
-// The price records and name tables of the estimating database, kept in one SQLite file.
+// The price records of the estimating database in one SQLite file, held in memory once read.
 #include "qupra/price_store.h"
 
 #include <sqlite3.h>
 
 #include <cstdint>
 #include <cstring>
-#include <new>
 
+#include "qupra/sqlite_statement.h"
 #include "qupra/steady_clock.h"
 #include "qupra/store_path.h"
 
@@ -44,135 +44,12 @@ const char kSchema[] =
     " supplier INTEGER PRIMARY KEY, name BLOB NOT NULL);"
     "PRAGMA user_version = 1;";
 
-struct NameTableSql {
-  int keys;
-  const char* get;
-  const char* put;  // the name is parameter keys + 1
-  const char* remove;
-  const char* all;  // the keys, then the name
-};
-
-const NameTableSql kNameTables[] = {
-    {2, "SELECT name FROM large_names WHERE category = ?1 AND large = ?2",
-     "INSERT OR REPLACE INTO large_names(category, large, name) VALUES(?1, ?2, ?3)",
-     "DELETE FROM large_names WHERE category = ?1 AND large = ?2",
-     "SELECT category, large, name FROM large_names ORDER BY category, large"},
-    {3, "SELECT name FROM middle_names WHERE category = ?1 AND large = ?2 AND middle = ?3",
-     "INSERT OR REPLACE INTO middle_names(category, large, middle, name) VALUES(?1, ?2, ?3, ?4)",
-     "DELETE FROM middle_names WHERE category = ?1 AND large = ?2 AND middle = ?3",
-     "SELECT category, large, middle, name FROM middle_names ORDER BY category, large, middle"},
-    {4,
-     "SELECT name FROM small_names"
-     " WHERE category = ?1 AND large = ?2 AND middle = ?3 AND small = ?4",
-     "INSERT OR REPLACE INTO small_names(category, large, middle, small, name)"
-     " VALUES(?1, ?2, ?3, ?4, ?5)",
-     "DELETE FROM small_names WHERE category = ?1 AND large = ?2 AND middle = ?3 AND small = ?4",
-     "SELECT category, large, middle, small, name FROM small_names"
-     " ORDER BY category, large, middle, small"},
-    {1, "SELECT name FROM unit_names WHERE unit = ?1",
-     "INSERT OR REPLACE INTO unit_names(unit, name) VALUES(?1, ?2)",
-     "DELETE FROM unit_names WHERE unit = ?1", "SELECT unit, name FROM unit_names ORDER BY unit"},
-    {1, "SELECT name FROM supplier_names WHERE supplier = ?1",
-     "INSERT OR REPLACE INTO supplier_names(supplier, name) VALUES(?1, ?2)",
-     "DELETE FROM supplier_names WHERE supplier = ?1",
-     "SELECT supplier, name FROM supplier_names ORDER BY supplier"},
-};
-
-const NameTableSql& SqlOf(NameTable table) { return kNameTables[int(table)]; }
-
-bool IsLevelTable(NameTable table) { return SqlOf(table).keys > 1; }
-
 // SQLite integers are signed: a code is kept as the same 64 bits.
 int64_t ToSql(Code code) {
   int64_t value;
   std::memcpy(&value, &code, sizeof value);
   return value;
 }
-
-// One prepared statement, finalized when it goes out of scope. A failed prepare leaves it
-// empty, and every step of an empty statement fails.
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) {
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
-      sqlite3_finalize(stmt_);
-      stmt_ = nullptr;
-    }
-  }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  void Bind(int index, int64_t value) {
-    if (stmt_) sqlite3_bind_int64(stmt_, index, value);
-  }
-  void BindBlob(int index, const void* data, size_t size) {
-    // A zero-length blob bound from null would be NULL, which the tables refuse.
-    static const char kEmpty = 0;
-    if (stmt_) sqlite3_bind_blob64(stmt_, index, size ? data : &kEmpty, size, SQLITE_TRANSIENT);
-  }
-  int Step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
-  // Runs a statement that gives no rows, ready to be bound and run again.
-  bool Run() {
-    bool done = Step() == SQLITE_DONE;
-    Reset();
-    return done;
-  }
-  void Reset() {
-    if (stmt_) sqlite3_reset(stmt_);
-  }
-  int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
-  bool IsInteger(int column) { return sqlite3_column_type(stmt_, column) == SQLITE_INTEGER; }
-  // The stored record, when the column holds exactly one.
-  bool Record(int column, PriceItem* out) {
-    const void* data = sqlite3_column_blob(stmt_, column);
-    if (!data || sqlite3_column_bytes(stmt_, column) != int(sizeof(PriceItem))) return false;
-    std::memcpy(out, data, sizeof(PriceItem));
-    return true;
-  }
-  // A stored name as the library hands it out: cut at 255 bytes and at a NUL.
-  std::string Name(int column) {
-    const char* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
-    int bytes = sqlite3_column_bytes(stmt_, column);
-    if (!data || bytes <= 0) return std::string();
-    size_t size = size_t(bytes) < kMaxNameBytes ? size_t(bytes) : kMaxNameBytes;
-    const void* nul = std::memchr(data, 0, size);
-    if (nul) size = size_t(static_cast<const char*>(nul) - data);
-    return std::string(data, size);
-  }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-};
-
-bool Exec(sqlite3* db, const char* sql) {
-  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-// By default takes the write lock at once, so a second writer waits at the start instead of
-// failing halfway; a read transaction ("BEGIN") holds one snapshot over several statements.
-// Rolls back unless committed.
-class Transaction {
- public:
-  explicit Transaction(sqlite3* db, const char* begin = "BEGIN IMMEDIATE")
-      : db_(db), begun_(Exec(db, begin)) {}
-  ~Transaction() {
-    if (begun_ && !committed_) Exec(db_, "ROLLBACK");
-  }
-  Transaction(const Transaction&) = delete;
-  Transaction& operator=(const Transaction&) = delete;
-
-  bool begun() const { return begun_; }
-  bool Commit() {
-    committed_ = begun_ && Exec(db_, "COMMIT");
-    return committed_;
-  }
-
- private:
-  sqlite3* db_;
-  bool begun_;
-  bool committed_ = false;
-};
 
 bool ReadUserVersion(sqlite3* db, int* out) {
   Statement s(db, "PRAGMA user_version");
@@ -181,31 +58,15 @@ bool ReadUserVersion(sqlite3* db, int* out) {
   return true;
 }
 
-void CopyName(const std::string& name, char* out) {
-  std::memcpy(out, name.data(), name.size());
-  out[name.size()] = '\0';
-}
-
-// The key columns of an entry, as its table orders them.
-void KeyOf(const NameEntry& entry, int64_t key[4]) {
-  if (IsLevelTable(entry.table)) {
-    key[0] = CodeCategory(entry.code);
-    key[1] = CodeLargeItem(entry.code);
-    key[2] = CodeMiddleItem(entry.code);
-    key[3] = CodeSmallItem(entry.code);
-  } else {
-    key[0] = entry.number;
-  }
+// The stored record, when the column holds exactly one.
+bool StoredRecord(Statement* s, int column, PriceItem* out) {
+  const void* data = s->Blob(column);
+  if (!data || s->Bytes(column) != int(sizeof(PriceItem))) return false;
+  std::memcpy(out, data, sizeof(PriceItem));
+  return true;
 }
 
 }  // namespace
-
-bool IsValidNameEntry(const NameEntry& entry) {
-  if (int(entry.table) < 0 || int(entry.table) > int(NameTable::kSupplier)) return false;
-  if (entry.name.size() > kMaxNameBytes || entry.name.find('\0') != std::string::npos) return false;
-  if (IsLevelTable(entry.table)) return CodeCategory(entry.code) != 0;
-  return entry.number >= 1 && entry.number <= 0xFFFF;
-}
 
 PriceStore::PriceStore() : db_(nullptr), clock_(SteadyMilliseconds) {}
 
@@ -281,17 +142,13 @@ bool PriceStore::Revalidate(bool force) {
 
 size_t PriceStore::CachedBytes() const {
   size_t bytes = cache_.MemoryBytes();
-  for (const NameCache& c : names_)
-    for (const auto& entry : c.names) bytes += sizeof entry + entry.second.capacity();
+  for (const NameCache& c : names_) bytes += NameCacheBytes(c);
   return bytes;
 }
 
 void PriceStore::DropCache() {
   cache_.Clear();
-  for (NameCache& c : names_) {
-    std::unordered_map<uint64_t, std::string>().swap(c.names);
-    c.loaded = false;
-  }
+  for (NameCache& c : names_) ClearNameCache(&c);
 }
 
 const GroupCache::Entry* PriceStore::Group(unsigned group) {
@@ -331,8 +188,8 @@ void PriceStore::LoadGroup(unsigned group) {
   while ((rc = s.Step()) == SQLITE_ROW) {
     // A row whose code column disagrees with its record is found by neither through the
     // file; the group is left to the uncached look-ups, which keep that behaviour.
-    if (count == capacity || !s.Record(1, &space[count]) || CodeGroup(space[count].code) != group ||
-        s.Int(0) != ToSql(space[count].code)) {
+    if (count == capacity || !StoredRecord(&s, 1, &space[count]) ||
+        CodeGroup(space[count].code) != group || s.Int(0) != ToSql(space[count].code)) {
       cache_.Abandon(capacity);
       cache_.PutDirect(group);
       return;
@@ -362,7 +219,7 @@ bool PriceStore::QueryItem(Code code, PriceItem* out) {
   s.Bind(1, CodeGroup(code));
   s.Bind(2, ToSql(code));
   PriceItem item;
-  if (s.Step() != SQLITE_ROW || !s.Record(0, &item) || item.code != code) return false;
+  if (s.Step() != SQLITE_ROW || !StoredRecord(&s, 0, &item) || item.code != code) return false;
   *out = item;
   return true;
 }
@@ -389,7 +246,7 @@ bool PriceStore::ReadGroupRecords(Code code, std::vector<PriceItem>* out) {
   int rc;
   PriceItem item;
   while ((rc = s.Step()) == SQLITE_ROW) {
-    if (!s.Record(0, &item) || CodeGroup(item.code) != CodeGroup(code)) break;
+    if (!StoredRecord(&s, 0, &item) || CodeGroup(item.code) != CodeGroup(code)) break;
     out->push_back(item);
   }
   if (rc != SQLITE_DONE) out->clear();
@@ -472,7 +329,7 @@ bool PriceStore::ReadAll(std::vector<PriceItem>* out) {
   int rc;
   PriceItem item;
   while ((rc = s.Step()) == SQLITE_ROW) {
-    if (!s.Record(0, &item)) break;
+    if (!StoredRecord(&s, 0, &item)) break;
     out->push_back(item);
   }
   if (rc != SQLITE_DONE) out->clear();
@@ -482,66 +339,19 @@ bool PriceStore::ReadAll(std::vector<PriceItem>* out) {
 void PriceStore::LoadNames(NameTable table) {
   Transaction read(db_, "BEGIN");
   if (!read.begun() || !CheckDataVersion()) return;
-  const NameTableSql& sql = SqlOf(table);
-  NameCache& cache = names_[int(table)];
-  Statement s(db_, sql.all);
-  int rc;
-  try {
-    while ((rc = s.Step()) == SQLITE_ROW) {
-      // Only keys that a look-up can ask for: whole numbers within the parts' ranges.
-      static const int64_t kMax[4] = {0xFF, 0xFF, 0xFFFF, 0xFFFF};
-      int64_t part[4] = {0, 0, 0, 0};
-      bool usable = true;
-      for (int i = 0; i < sql.keys; ++i) {
-        part[i] = s.Int(i);
-        int64_t max = IsLevelTable(table) ? kMax[i] : int64_t(UINT32_MAX);
-        usable = usable && s.IsInteger(i) && part[i] >= 0 && part[i] <= max;
-      }
-      if (!usable) continue;
-      uint64_t key = IsLevelTable(table) ? MakeCode(unsigned(part[0]), unsigned(part[1]),
-                                                    unsigned(part[2]), unsigned(part[3]), 0)
-                                         : uint64_t(part[0]);
-      cache.names[key] = s.Name(sql.keys);
-    }
-  } catch (const std::bad_alloc&) {
-    rc = SQLITE_NOMEM;
-  }
-  if (rc != SQLITE_DONE) {
-    std::unordered_map<uint64_t, std::string>().swap(cache.names);
-    return;
-  }
-  cache.loaded = true;
-  read.Commit();
+  if (LoadNameTable(db_, table, &names_[int(table)])) read.Commit();
 }
 
 bool PriceStore::GetName(NameTable table, Code code, unsigned number, char* out) {
   if (!out) return false;
   out[0] = '\0';
   if (!db_ || !Revalidate(false)) return false;
+  if (!names_[int(table)].loaded) LoadNames(table);
   NameEntry key;
   key.table = table;
   key.code = code;
   key.number = number;
-  int64_t parts[4];
-  KeyOf(key, parts);
-  const NameTableSql& sql = SqlOf(table);
-  NameCache& cache = names_[int(table)];
-  if (!cache.loaded) LoadNames(table);
-  if (cache.loaded) {
-    uint64_t wanted = IsLevelTable(table) ? MakeCode(unsigned(parts[0]), unsigned(parts[1]),
-                                                     sql.keys > 2 ? unsigned(parts[2]) : 0,
-                                                     sql.keys > 3 ? unsigned(parts[3]) : 0, 0)
-                                          : uint64_t(parts[0]);
-    auto it = cache.names.find(wanted);
-    if (it == cache.names.end()) return false;
-    CopyName(it->second, out);
-    return out[0] != '\0';
-  }
-  Statement s(db_, sql.get);
-  for (int i = 0; i < sql.keys; ++i) s.Bind(i + 1, parts[i]);
-  if (s.Step() != SQLITE_ROW) return false;
-  CopyName(s.Name(0), out);
-  return out[0] != '\0';
+  return FindName(db_, key, names_[int(table)], out);
 }
 
 bool PriceStore::GetLevelName(Code code, int level, char* out) {
@@ -568,50 +378,14 @@ bool PriceStore::PutNames(const std::vector<NameEntry>& entries) {
   Transaction t(db_);
   if (!t.begun() || !CheckDataVersion()) return false;
   for (const NameEntry& entry : entries)
-    if (!PutName(entry)) return false;
+    if (!WriteName(db_, entry)) return false;
   if (!t.Commit()) return false;
-  for (NameCache& c : names_) {
-    std::unordered_map<uint64_t, std::string>().swap(c.names);
-    c.loaded = false;
-  }
+  for (NameCache& c : names_) ClearNameCache(&c);
   return true;
-}
-
-bool PriceStore::PutName(const NameEntry& entry) {
-  const NameTableSql& sql = SqlOf(entry.table);
-  int64_t key[4];
-  KeyOf(entry, key);
-  Statement s(db_, entry.name.empty() ? sql.remove : sql.put);
-  for (int i = 0; i < sql.keys; ++i) s.Bind(i + 1, key[i]);
-  if (!entry.name.empty()) s.BindBlob(sql.keys + 1, entry.name.data(), entry.name.size());
-  return s.Run();
 }
 
 bool PriceStore::ReadAllNames(std::vector<NameEntry>* out) {
   out->clear();
   if (!db_) return false;
-  for (int t = 0; t <= int(NameTable::kSupplier); ++t) {
-    NameTable table = NameTable(t);
-    const NameTableSql& sql = SqlOf(table);
-    Statement s(db_, sql.all);
-    int rc;
-    while ((rc = s.Step()) == SQLITE_ROW) {
-      NameEntry entry;
-      entry.table = table;
-      if (IsLevelTable(table)) {
-        unsigned part[4] = {0, 0, 0, 0};
-        for (int i = 0; i < sql.keys; ++i) part[i] = unsigned(s.Int(i));
-        entry.code = MakeCode(part[0], part[1], part[2], part[3], 0);
-      } else {
-        entry.number = unsigned(s.Int(0)) & 0xFFFF;
-      }
-      entry.name = s.Name(sql.keys);
-      out->push_back(entry);
-    }
-    if (rc != SQLITE_DONE) {
-      out->clear();
-      return false;
-    }
-  }
-  return true;
+  return ReadNameTables(db_, out);
 }

@@ -4,37 +4,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "data/price_item.h"
 #include "qupra/group_cache.h"
+#include "qupra/name_tables.h"
 
 struct sqlite3;
 
 const char kStoreFileName[] = "qupra.db";
-// Text outputs take 256 bytes: names are at most 255 bytes and a NUL.
-const int kStoreTextSize = 256;
-const size_t kMaxNameBytes = 255;
-
 enum class OpenMode { kReadWrite, kReadOnly };
-
-enum class NameTable { kLarge, kMiddle, kSmall, kUnit, kSupplier };
-
-struct NameEntry {
-  NameTable table = NameTable::kLarge;
-  // Key of the level tables: the category and the levels down to the table's own; the
-  // code's lower parts are ignored.
-  Code code = 0;
-  // Key of the unit and supplier tables, 1 to 65535 (0 means none in a record).
-  unsigned number = 0;
-  // Code page 932 bytes, at most 255 and no NUL; empty removes the entry.
-  std::string name;
-};
-
-// Category nonzero for the level tables, number 1..65535 for the others, name that fits.
-bool IsValidNameEntry(const NameEntry& entry);
 
 // Every operation of a store that is not open, or whose file is unreadable or corrupt, gives
 // an empty result or false and changes nothing.
@@ -95,7 +75,6 @@ class PriceStore {
  private:
   bool CreateSchema();
   bool PutItem(const PriceItem& item);
-  bool PutName(const NameEntry& entry);
   bool GetName(NameTable table, Code code, unsigned number, char* out);
 
   // Reads the file's data version (inside a transaction when one is open); a change since
@@ -119,12 +98,7 @@ class PriceStore {
   sqlite3* db_;
   uint64_t (*clock_)();
   GroupCache cache_;
-  // The name tables, each read whole on first use; keyed by the parts of a level name's
-  // code (as MakeCode packs them) or by a unit or supplier number.
-  struct NameCache {
-    bool loaded = false;
-    std::unordered_map<uint64_t, std::string> names;
-  };
+  // The name tables, each read whole on first use.
   NameCache names_[5];
   int64_t data_version_ = -1;
   std::unordered_set<unsigned> unreadable_;  // groups whose last ReadGroup failed

@@ -261,58 +261,6 @@ TEST_F(CacheTest, ForeignRowsAreFoundAsTheFileFindsThem) {
   }
 }
 
-TEST_F(CacheTest, NamesFollowOwnAndOtherWrites) {
-  char name[kStoreTextSize];
-  auto unit = [&](PriceStore* store, unsigned number) {
-    store->GetUnitName(number, name);
-    return std::string(name);
-  };
-  ASSERT_TRUE(store_.PutNames({{NameTable::kUnit, 0, 1, "m"}, {NameTable::kSupplier, 0, 2, "s"}}));
-  EXPECT_EQ("m", unit(&store_, 1));
-  ASSERT_TRUE(store_.PutNames({{NameTable::kUnit, 0, 1, "kg"}}));
-  EXPECT_EQ("kg", unit(&store_, 1));  // its own write at once
-  ASSERT_TRUE(other_.PutNames({{NameTable::kUnit, 0, 1, ""}, {NameTable::kUnit, 0, 4, "t"}}));
-  g_now += PriceStore::kRecheckMs;
-  EXPECT_EQ("", unit(&store_, 1));
-  EXPECT_EQ("t", unit(&store_, 4));
-  EXPECT_TRUE(store_.GetSupplierName(2, name));
-  EXPECT_STREQ("s", name);
-}
-
-// Name rows another program may leave behind: found exactly as a query for the one name
-// finds them (a key must equal in value and be an integer; a name stops at its NUL).
-TEST_F(CacheTest, ForeignNameRowsAreFoundAsTheFileFindsThem) {
-  ExecBeside(
-      "INSERT INTO large_names VALUES(3, 2.5, 'real key');"
-      "INSERT INTO supplier_names VALUES(-2, 'negative');"
-      "INSERT INTO large_names VALUES(259, 1, 'category 259');"
-      "INSERT INTO middle_names VALUES(3, 12, 45, X'41420043');"
-      "INSERT INTO small_names VALUES(3, 12, 45, 70000, 'small past its range');"
-      "INSERT INTO small_names VALUES(3, 12, 45, 4464, 'small');");
-  struct Case {
-    NameTable table;
-    Code code;
-    unsigned number;
-    const char* name;
-  };
-  const Case cases[] = {
-      {NameTable::kLarge, MakeCode(3, 2, 0, 0, 0), 0, ""},
-      {NameTable::kSupplier, 0, 65534, ""},
-      {NameTable::kLarge, MakeCode(3, 1, 0, 0, 0), 0, ""},
-      {NameTable::kMiddle, kA1, 0, "AB"},
-      {NameTable::kSmall, MakeCode(3, 12, 45, 70000 & 0xFFFF, 0), 0, "small"},
-  };
-  for (const Case& c : cases) {
-    char name[kStoreTextSize];
-    bool found = c.table == NameTable::kUnit ? store_.GetUnitName(c.number, name)
-                 : c.table == NameTable::kSupplier
-                     ? store_.GetSupplierName(c.number, name)
-                     : store_.GetLevelName(c.code, int(c.table), name);
-    EXPECT_EQ(c.name[0] != '\0', found) << int(c.table);
-    EXPECT_STREQ(c.name, name) << int(c.table);
-  }
-}
-
 // Random writes through both connections and plain SQL: after each, once the recheck time
 // has passed, every look-up and group read equals what a store opened afresh sees.
 TEST_F(CacheTest, AgreesWithAFreshStoreAfterRandomWrites) {

@@ -1,4 +1,4 @@
-// Tests of the SQLite price store: byte-exact records, groups, atomic writes, bad files, names.
+// Tests of the SQLite price store: byte-exact records, groups, atomic writes, and bad files.
 #include "qupra/price_store.h"
 
 #include <gtest/gtest.h>
@@ -288,92 +288,6 @@ TEST(PriceStore, ShortGarbageFileIsNoDatabase) {
 TEST_F(PriceStoreTest, FileOfAnotherSchemaVersionIsLeftAlone) {
   ExecBeside("PRAGMA user_version = 2");
   EXPECT_FALSE(store_.Open(dir_.c_str()));
-}
-
-TEST_F(PriceStoreTest, NamesByLevelAndCode) {
-  const std::string cut = "\x83\x41\x83";  // ends in a lead byte
-  const std::string longest(kMaxNameBytes, '\x88');
-  ASSERT_TRUE(store_.PutNames({
-      {NameTable::kLarge, MakeCode(3, 12, 0, 0, 0), 0, "large"},
-      {NameTable::kMiddle, MakeCode(3, 12, 45, 9, 9), 0, "middle"},
-      {NameTable::kSmall, MakeCode(3, 12, 45, 2, 0), 0, cut},
-      {NameTable::kLarge, MakeCode(3, 13, 0, 0, 0), 0, longest},
-      {NameTable::kUnit, 0, 7, "m\x83"},
-      {NameTable::kSupplier, 0, 65535, "supplier"},
-  }));
-  struct Case {
-    Code code;
-    int level;
-    std::string name;
-  };
-  const Case cases[] = {
-      {kA1, 0, "large"}, {kA1, 1, "middle"},
-      {kA1, 2, cut},     {kA3, 0, "large"},
-      {kA3, 1, ""},      {kA3, 2, ""},
-      {kB1, 0, longest}, {kB1, 1, ""},
-      {kC1, 0, ""},      {MakeCode(3, 12, 45, 3, 0), 2, ""},
-      {kA1, -1, ""},     {kA1, 3, ""},
-  };
-  char name[kStoreTextSize];
-  for (const Case& c : cases) {
-    std::memset(name, 'x', sizeof name);
-    EXPECT_EQ(!c.name.empty(), store_.GetLevelName(c.code, c.level, name));
-    EXPECT_EQ(c.name, std::string(name)) << c.code << " level " << c.level;
-  }
-  EXPECT_TRUE(store_.GetUnitName(7, name));
-  EXPECT_EQ("m\x83", std::string(name));
-  EXPECT_FALSE(store_.GetUnitName(8, name));
-  EXPECT_STREQ("", name);
-  EXPECT_TRUE(store_.GetSupplierName(65535, name));
-  EXPECT_STREQ("supplier", name);
-  EXPECT_FALSE(store_.GetSupplierName(7, name));
-  EXPECT_STREQ("", name);
-  EXPECT_FALSE(store_.GetLevelName(kA1, 0, nullptr));
-}
-
-TEST_F(PriceStoreTest, InvalidNameRefusesTheWholeBatch) {
-  const NameEntry good = {NameTable::kUnit, 0, 1, "m"};
-  const NameEntry bad[] = {
-      {NameTable::kUnit, 0, 0, "zero"},
-      {NameTable::kSupplier, 0, 65536, "too big"},
-      {NameTable::kLarge, MakeCode(0, 12, 0, 0, 0), 0, "category 0"},
-      {NameTable::kUnit, 0, 2, std::string(kMaxNameBytes + 1, 'n')},
-      {NameTable::kUnit, 0, 2, std::string("a\0b", 3)},
-  };
-  char name[kStoreTextSize];
-  for (const NameEntry& entry : bad) {
-    EXPECT_FALSE(IsValidNameEntry(entry));
-    EXPECT_FALSE(store_.PutNames({good, entry}));
-    EXPECT_FALSE(store_.GetUnitName(1, name));
-  }
-  EXPECT_TRUE(IsValidNameEntry(good));
-}
-
-TEST_F(PriceStoreTest, EmptyNameRemovesAndAllNamesAreListed) {
-  ASSERT_TRUE(store_.PutNames({
-      {NameTable::kSupplier, 0, 2, "two"},
-      {NameTable::kUnit, 0, 9, "nine"},
-      {NameTable::kUnit, 0, 3, "three"},
-      {NameTable::kSmall, MakeCode(3, 12, 45, 2, 1), 0, "small"},
-      {NameTable::kLarge, MakeCode(4, 1, 0, 0, 0), 0, "old"},
-  }));
-  ASSERT_TRUE(store_.PutNames({
-      {NameTable::kLarge, MakeCode(4, 1, 0, 0, 0), 0, ""},
-      {NameTable::kUnit, 0, 9, "NINE"},
-  }));
-  std::vector<NameEntry> names;
-  ASSERT_TRUE(store_.ReadAllNames(&names));
-  ASSERT_EQ(4u, names.size());
-  EXPECT_EQ(NameTable::kSmall, names[0].table);
-  EXPECT_EQ(MakeCode(3, 12, 45, 2, 0), names[0].code);
-  EXPECT_EQ("small", names[0].name);
-  EXPECT_EQ(NameTable::kUnit, names[1].table);
-  EXPECT_EQ(3u, names[1].number);
-  EXPECT_EQ("three", names[1].name);
-  EXPECT_EQ(9u, names[2].number);
-  EXPECT_EQ("NINE", names[2].name);
-  EXPECT_EQ(NameTable::kSupplier, names[3].table);
-  EXPECT_EQ("two", names[3].name);
 }
 
 }  // namespace
