@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "data/faulty_file_ops.h"
-#include "data/file_ops.h"
+#include "data/faulty_disk.h"
 
 namespace {
 
@@ -64,10 +63,10 @@ TEST(ReplaceThroughTemp, FailingStepLeavesTheOldFileAndNoTemporaryFile) {
         std::fputs(old, f);
         std::fclose(f);
       }
-      FaultyFileOps ops(c.fault);
+      FaultyDisk disk(c.fault);
       EXPECT_EQ(c.replaced,
-                ReplaceThroughTemp(&ops, file.string().c_str(), c.data.data(), c.data.size()));
-      EXPECT_EQ(c.replaced ? 0 : 1, ops.injected());
+                ReplaceThroughTemp(&disk, file.string().c_str(), c.data.data(), c.data.size()));
+      EXPECT_EQ(c.replaced ? 0 : 1, disk.injected());
       EXPECT_EQ(c.replaced ? c.data : old ? old : "<none>", Read(file));
       std::vector<std::string> left;
       if (c.replaced || old) left.push_back("list.txt");

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -172,18 +171,12 @@ int ParseUpdateText(PriceLibrary* library, const char* text, PriceItem** items, 
 }
 
 int LoadUpdateFile(PriceLibrary* library, const char* path, PriceItem** items, int* count,
-                   size_t chunk_bytes) {
-  FILE* f = fopen(path, "rb");
-  if (!f) return 1;
-#ifdef _WIN32
-  bool sized = _fseeki64(f, 0, SEEK_END) == 0;
-  long long size = sized ? _ftelli64(f) : -1;
-  sized = size >= 0 && _fseeki64(f, 0, SEEK_SET) == 0;
-#else
-  bool sized = fseeko(f, 0, SEEK_END) == 0;
-  long long size = sized ? (long long)ftello(f) : -1;
-  sized = size >= 0 && fseeko(f, 0, SEEK_SET) == 0;
-#endif
+                   size_t chunk_bytes, Disk* disk) {
+  if (!disk) disk = RealDisk();
+  Disk::File f = disk->OpenForRead(path);
+  if (f == Disk::kNoFile) return 1;
+  uint64_t size = 0;
+  bool sized = disk->FileSize(f, &size);
   if (chunk_bytes == 0) chunk_bytes = 1;
   // A line left over from one piece, the next piece and a NUL after it. The text is read
   // piece by piece into the same buffer: holding all of it would cost fresh memory as
@@ -192,16 +185,21 @@ int LoadUpdateFile(PriceLibrary* library, const char* path, PriceItem** items, i
   ItemParser parser(library);
   if (!buffer || !parser.Start()) {
     free(buffer);
-    fclose(f);
+    disk->Close(f);
     return 1;
   }
   // Reads no more than the size found at the start; a short read ends the text there.
-  unsigned long long left = (unsigned long long)size;
+  uint64_t left = size;
   size_t carried = 0;
   bool ok = true, first = true;
   for (;;) {
     size_t want = left < chunk_bytes ? size_t(left) : chunk_bytes;
-    size_t got = want > 0 ? fread(buffer + carried, 1, want, f) : 0;
+    size_t got = 0;
+    while (got < want) {
+      size_t n = disk->Read(f, buffer + carried + got, want - got);
+      if (n == 0) break;
+      got += n;
+    }
     left -= got;
     bool last = got < want || left == 0;
     char* end = buffer + carried + got;
@@ -225,6 +223,6 @@ int LoadUpdateFile(PriceLibrary* library, const char* path, PriceItem** items, i
     memmove(buffer, rest, carried);
   }
   free(buffer);
-  fclose(f);
+  disk->Close(f);
   return ok ? FinishItems(&parser, items, count) : 1;
 }

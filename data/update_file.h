@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "data/disk.h"
 #include "data/price_item.h"
 #include "data/price_library.h"
 
@@ -12,9 +13,10 @@ const size_t kLoadChunkBytes = size_t(1) << 20;
 
 // 0: read; *items gets a malloc'ed array (at least one zero record after the last item)
 // and *count its records. 1: cannot be opened (or not held in memory); outputs untouched.
-// chunk_bytes changes only how the file is read, never what it gives.
+// chunk_bytes changes only how the file is read, never what it gives. The file is read
+// through disk (null: the real one).
 int LoadUpdateFile(PriceLibrary* library, const char* path, PriceItem** items, int* count,
-                   size_t chunk_bytes = kLoadChunkBytes);
+                   size_t chunk_bytes = kLoadChunkBytes, Disk* disk = nullptr);
 
 // LoadUpdateFile on text already in memory, which ends at its first NUL. Same results;
 // 1 only when memory runs out.
