@@ -31,7 +31,7 @@ void ShuffleStep(T* a, size_t n) {
 }  // namespace
 
 Code NormalisedCode(Code c) {
-  // Bits 24-31 and 40-47: the high bytes of SmallItem and MiddleItem.
+  // Bits 24-31 and 40-47: the high bytes of CodeSmallItem and CodeMiddleItem.
   const Code kIgnoredBytes = (Code(0xFF) << 24) | (Code(0xFF) << 40);
   unsigned category = CodeCategory(c);
   if (category == 0) return 0;

@@ -6,11 +6,11 @@
 #include "data/price_item.h"
 
 // The code as the order sees it: category 0 is the code 0; for categories 1 and 2 the high
-// bytes of SmallItem and MiddleItem are cleared.
+// bytes of CodeSmallItem and CodeMiddleItem are cleared.
 Code NormalisedCode(Code c);
 
 // Order of codes: -1, 0 or 1. Category 0 counts as the code 0; for categories 1 and 2 the
-// high bytes of SmallItem and MiddleItem are ignored.
+// high bytes of CodeSmallItem and CodeMiddleItem are ignored.
 int CompareCodes(Code a, Code b);
 
 // The first step of SortItems: for j = 0, 10, 20, ... below count, swaps pointer j with

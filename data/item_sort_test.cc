@@ -31,7 +31,7 @@ TEST(ItemSort, CompareCodes) {
       {MakeCode(0, 5, 6, 7, 8), 0, 0},
       {MakeCode(0, 5, 6, 7, 8), MakeCode(0, 1, 0, 0, 0), 0},
       {MakeCode(0, 0xFF, 0xFFFF, 0xFFFF, 0xFFFF), MakeCode(1, 0, 0, 0, 0), -1},
-      // Categories 1 and 2 ignore the high bytes of SmallItem and MiddleItem.
+      // Categories 1 and 2 ignore the high bytes of CodeSmallItem and CodeMiddleItem.
       {MakeCode(1, 5, 0x1203, 0x3407, 9), MakeCode(1, 5, 0x0003, 0x0007, 9), 0},
       {MakeCode(2, 5, 0xFF03, 0x0007, 9), MakeCode(2, 5, 0x0003, 0xFF07, 9), 0},
       {MakeCode(2, 5, 0xFF03, 0x0007, 9), MakeCode(2, 5, 0x0004, 0x0000, 0), -1},
