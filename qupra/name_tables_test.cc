@@ -115,27 +115,7 @@ TEST_F(NameTablesTest, EmptyNameRemovesAndAllNamesAreListed) {
   EXPECT_EQ("two", names[3].name);
 }
 
-// The time the stores under test see; moved by hand.
-uint64_t g_now = 1000;
-uint64_t FakeClock() { return g_now; }
-
-class NameCacheTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = FreshTestDir();
-    g_now = 1000;
-    ASSERT_TRUE(store_.Open(dir_.c_str()));
-    store_.SetClockForTesting(FakeClock);
-    ASSERT_TRUE(other_.Open(dir_.c_str()));
-  }
-
-  std::string DbPath() const { return dir_ + "/" + kStoreFileName; }
-  void ExecBeside(const char* sql) { ::ExecBeside(DbPath(), sql); }
-
-  std::string dir_;
-  PriceStore store_;  // under test, on the fake clock
-  PriceStore other_;  // another connection, as another program would have
-};
+class NameCacheTest : public TwoStoreTest {};
 
 TEST_F(NameCacheTest, NamesFollowOwnAndOtherWrites) {
   char name[kStoreTextSize];
@@ -148,7 +128,7 @@ TEST_F(NameCacheTest, NamesFollowOwnAndOtherWrites) {
   ASSERT_TRUE(store_.PutNames({{NameTable::kUnit, 0, 1, "kg"}}));
   EXPECT_EQ("kg", unit(&store_, 1));  // its own write at once
   ASSERT_TRUE(other_.PutNames({{NameTable::kUnit, 0, 1, ""}, {NameTable::kUnit, 0, 4, "t"}}));
-  g_now += PriceStore::kRecheckMs;
+  now_ += PriceStore::kRecheckMs;
   EXPECT_EQ("", unit(&store_, 1));
   EXPECT_EQ("t", unit(&store_, 4));
   EXPECT_TRUE(store_.GetSupplierName(2, name));

@@ -20,10 +20,6 @@ const Code kA1 = MakeCode(3, 12, 45, 2, 1);
 const Code kA2 = MakeCode(3, 12, 45, 2, 2);
 const Code kB1 = MakeCode(3, 13, 45, 2, 1);
 
-// The time the stores under test see; moved by hand.
-uint64_t g_now = 1000;
-uint64_t FakeClock() { return g_now; }
-
 // Records of one group that all carry version in their execution price.
 std::vector<PriceItem> VersionedGroup(Code group, unsigned size, uint32_t version) {
   std::vector<PriceItem> items;
@@ -35,18 +31,8 @@ std::vector<PriceItem> VersionedGroup(Code group, unsigned size, uint32_t versio
   return items;
 }
 
-class CacheTest : public ::testing::Test {
+class CacheTest : public TwoStoreTest {
  protected:
-  void SetUp() override {
-    dir_ = FreshTestDir();
-    g_now = 1000;
-    ASSERT_TRUE(store_.Open(dir_.c_str()));
-    store_.SetClockForTesting(FakeClock);
-    ASSERT_TRUE(other_.Open(dir_.c_str()));
-  }
-
-  std::string DbPath() const { return dir_ + "/" + kStoreFileName; }
-
   void Write(PriceStore* store, Code code, const std::vector<PriceItem>& items) {
     ASSERT_TRUE(store->WriteGroup(code, items.data(), items.size()));
   }
@@ -58,12 +44,6 @@ class CacheTest : public ::testing::Test {
     if (!store->GetItem(code, &item)) std::memset(&item, 0, sizeof item);
     return item;
   }
-
-  void ExecBeside(const char* sql) { ::ExecBeside(DbPath(), sql); }
-
-  std::string dir_;
-  PriceStore store_;  // under test, on the fake clock
-  PriceStore other_;  // another connection, as another program would have
 };
 
 TEST_F(CacheTest, OwnWritesAreSeenAtOnce) {
@@ -115,7 +95,7 @@ TEST_F(CacheTest, AnotherConnectionsWriteIsSeenWithinTheRecheckTime) {
     SCOPED_TRACE(c.what);
     PriceItem before = Get(&store_, c.code);
     c.write();
-    g_now += PriceStore::kRecheckMs - 1;
+    now_ += PriceStore::kRecheckMs - 1;
     // Within the recheck time a look-up may still give the held record...
     EXPECT_TRUE(SameBytes(before, Get(&store_, c.code)));
     // ...a group read, which precedes a write, never does...
@@ -123,7 +103,7 @@ TEST_F(CacheTest, AnotherConnectionsWriteIsSeenWithinTheRecheckTime) {
     ASSERT_TRUE(store_.ReadGroup(c.code, &group));
     ASSERT_EQ(1u, group.size());
     EXPECT_TRUE(SameBytes(c.expected, group[0]));
-    g_now += 1;
+    now_ += 1;
     // ...and after it look-ups give the file's record.
     EXPECT_TRUE(SameBytes(c.expected, Get(&store_, c.code)));
   }
@@ -166,7 +146,7 @@ TEST_F(CacheTest, GroupIsNeverHalfOldHalfNew) {
     last_seen = version;
     for (unsigned i = 0; i < kSize; i += 7)
       ASSERT_EQ(version, Get(&store_, MakeCode(3, 12, 1, 1, i)).execution_price) << i;
-    g_now += PriceStore::kRecheckMs;
+    now_ += PriceStore::kRecheckMs;
     if (round > 100000) break;
   }
   stop = true;
@@ -187,7 +167,7 @@ TEST_F(CacheTest, NoLockIsHeldBetweenCalls) {
   };
   for (const auto& call : calls) {
     call();
-    g_now += PriceStore::kRecheckMs;
+    now_ += PriceStore::kRecheckMs;
     // A writer that will not wait gets the file to itself at once.
     sqlite3* db = nullptr;
     ASSERT_EQ(SQLITE_OK, sqlite3_open(DbPath().c_str(), &db));
@@ -206,7 +186,7 @@ TEST_F(CacheTest, FileTurnedToGarbageGivesEmptyResults) {
   ASSERT_TRUE(ReadWholeFile(DbPath(), &bytes));
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(0xA5 ^ (i * 13));
   ASSERT_TRUE(WriteWholeFile(DbPath(), bytes));
-  g_now += PriceStore::kRecheckMs;
+  now_ += PriceStore::kRecheckMs;
   PriceItem item;
   EXPECT_FALSE(store_.GetItem(kA1, &item));
   std::vector<PriceItem> group(1);
@@ -220,14 +200,14 @@ TEST_F(CacheTest, ReadOnlyStoreFollowsOthersAndRefusesItsOwnWrites) {
   Write(&other_, kA1, {SampleItem(kA1, 1)});
   store_.Close();
   ASSERT_TRUE(store_.Open(dir_.c_str(), OpenMode::kReadOnly));
-  store_.SetClockForTesting(FakeClock);
+  store_.SetClockForTesting(Clock);
   EXPECT_TRUE(SameBytes(SampleItem(kA1, 1), Get(&store_, kA1)));
   std::vector<PriceItem> items = {SampleItem(kA1, 2)};
   EXPECT_FALSE(store_.WriteGroup(kA1, items.data(), items.size()));
   EXPECT_FALSE(store_.PutItems(items));
   EXPECT_TRUE(SameBytes(SampleItem(kA1, 1), Get(&store_, kA1)));
   Write(&other_, kA1, {SampleItem(kA1, 3)});
-  g_now += PriceStore::kRecheckMs;
+  now_ += PriceStore::kRecheckMs;
   EXPECT_TRUE(SameBytes(SampleItem(kA1, 3), Get(&store_, kA1)));
 }
 
@@ -252,7 +232,7 @@ TEST_F(CacheTest, ForeignRowsAreFoundAsTheFileFindsThem) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     if (!c.sql.empty()) ExecBeside(c.sql.c_str());
-    g_now += PriceStore::kRecheckMs;
+    now_ += PriceStore::kRecheckMs;
     PriceItem item;
     EXPECT_EQ(c.found, store_.GetItem(c.code, &item));
     PriceStore fresh;  // no cache yet: the file's own answer
@@ -295,7 +275,7 @@ TEST_F(CacheTest, AgreesWithAFreshStoreAfterRandomWrites) {
         break;
     }
     if (next() % 3 == 0)
-      g_now += PriceStore::kRecheckMs;
+      now_ += PriceStore::kRecheckMs;
     else
       continue;
     PriceStore fresh;

@@ -75,3 +75,25 @@ inline void ExecBeside(const std::string& db_path, const char* sql) {
   EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql, nullptr, nullptr, nullptr)) << sqlite3_errmsg(db);
   sqlite3_close(db);
 }
+
+// Two connections to one fresh store: store_ under test on a clock moved by hand, other_ as
+// another program would write.
+class TwoStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = FreshTestDir();
+    now_ = 1000;
+    ASSERT_TRUE(store_.Open(dir_.c_str()));
+    store_.SetClockForTesting(Clock);
+    ASSERT_TRUE(other_.Open(dir_.c_str()));
+  }
+
+  static uint64_t Clock() { return now_; }
+  std::string DbPath() const { return dir_ + "/" + kStoreFileName; }
+  void ExecBeside(const char* sql) { ::ExecBeside(DbPath(), sql); }
+
+  static inline uint64_t now_ = 1000;
+  std::string dir_;
+  PriceStore store_;
+  PriceStore other_;
+};
