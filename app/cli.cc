@@ -157,7 +157,7 @@ void Compare(const Options& o, PriceLibrary* library, const ItemStore& store, Cl
     if (!IsShown(store.states[i], uint16_t(o.kinds))) continue;
     ++shown;
     const PriceItem& item = store.items[i];
-    char code[kLibraryTextSize];
+    char code[kLibraryTextSize] = {};  // printed even if the library writes nothing
     library->FormatItemCode(item.code, code);
     Appendf(&result->out, "%d\t%04X\t%s", i + 1, unsigned(store.states[i]), code);
     AppendItemFields(library, item, FieldStyle::kNumbers, &result->out);
@@ -204,7 +204,7 @@ void Apply(const Options& o, PriceLibrary* library, ItemStore* store, CliResult*
   for (int i = 0; i < store->count; ++i) {
     if (!written[size_t(i)]) continue;
     ++total;
-    char code[kLibraryTextSize];
+    char code[kLibraryTextSize] = {};
     library->FormatItemCode(store->items[i].code, code);
     Appendf(&result->out, "%s\t%04X\n", code, unsigned(store->states[i]));
   }
