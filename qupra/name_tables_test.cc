@@ -18,16 +18,7 @@ const Code kA3 = MakeCode(3, 12, 900, 7, 0);
 const Code kB1 = MakeCode(3, 13, 45, 2, 1);  // another large item
 const Code kC1 = MakeCode(4, 12, 45, 2, 1);  // another category
 
-class NameTablesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = FreshTestDir();
-    ASSERT_TRUE(store_.Open(dir_.c_str()));
-  }
-
-  std::string dir_;
-  PriceStore store_;
-};
+class NameTablesTest : public StoreTest {};
 
 TEST_F(NameTablesTest, NamesByLevelAndCode) {
   const std::string cut = "\x83\x41\x83";  // ends in a lead byte

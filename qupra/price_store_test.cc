@@ -19,15 +19,8 @@ const Code kA3 = MakeCode(3, 12, 900, 7, 0);
 const Code kB1 = MakeCode(3, 13, 45, 2, 1);  // another large item
 const Code kC1 = MakeCode(4, 12, 45, 2, 1);  // another category
 
-class PriceStoreTest : public ::testing::Test {
+class PriceStoreTest : public StoreTest {
  protected:
-  void SetUp() override {
-    dir_ = FreshTestDir();
-    ASSERT_TRUE(store_.Open(dir_.c_str()));
-  }
-
-  std::string DbPath() const { return dir_ + "/" + kStoreFileName; }
-
   void WriteGroup(Code code, const std::vector<PriceItem>& items) {
     ASSERT_TRUE(store_.WriteGroup(code, items.data(), items.size()));
   }
@@ -35,10 +28,6 @@ class PriceStoreTest : public ::testing::Test {
   void ExpectGroup(Code code, const std::vector<PriceItem>& expected) {
     ::ExpectGroup(&store_, code, expected);
   }
-  void ExecBeside(const char* sql) { ::ExecBeside(DbPath(), sql); }
-
-  std::string dir_;
-  PriceStore store_;
 };
 
 TEST_F(PriceStoreTest, CreatesTheFileEmpty) {

@@ -76,24 +76,34 @@ inline void ExecBeside(const std::string& db_path, const char* sql) {
   sqlite3_close(db);
 }
 
-// Two connections to one fresh store: store_ under test on a clock moved by hand, other_ as
-// another program would write.
-class TwoStoreTest : public ::testing::Test {
+// A store on a fresh folder of its own.
+class StoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = FreshTestDir();
-    now_ = 1000;
     ASSERT_TRUE(store_.Open(dir_.c_str()));
+  }
+
+  std::string DbPath() const { return dir_ + "/" + kStoreFileName; }
+  void ExecBeside(const char* sql) { ::ExecBeside(DbPath(), sql); }
+
+  std::string dir_;
+  PriceStore store_;
+};
+
+// A second connection beside it, as another program would have, with store_ on a clock
+// moved by hand.
+class TwoStoreTest : public StoreTest {
+ protected:
+  void SetUp() override {
+    now_ = 1000;
+    ASSERT_NO_FATAL_FAILURE(StoreTest::SetUp());
     store_.SetClockForTesting(Clock);
     ASSERT_TRUE(other_.Open(dir_.c_str()));
   }
 
   static uint64_t Clock() { return now_; }
-  std::string DbPath() const { return dir_ + "/" + kStoreFileName; }
-  void ExecBeside(const char* sql) { ::ExecBeside(DbPath(), sql); }
 
   static inline uint64_t now_ = 1000;
-  std::string dir_;
-  PriceStore store_;
   PriceStore other_;
 };
