@@ -1,5 +1,15 @@
-// Reading a whole file over any disk's steps.
+// Reads over any disk's steps: pieces read in full, and whole files.
 #include "data/disk.h"
+
+size_t Disk::ReadFull(File file, void* buffer, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    size_t n = Read(file, static_cast<char*>(buffer) + got, size - got);
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}
 
 bool Disk::ReadFile(const char* path, std::string* out) {
   out->clear();
@@ -9,13 +19,7 @@ bool Disk::ReadFile(const char* path, std::string* out) {
   bool ok = FileSize(file, &size) && size <= out->max_size();
   if (ok) {
     out->resize(size_t(size));
-    size_t at = 0;
-    while (at < out->size()) {
-      size_t n = Read(file, &(*out)[at], out->size() - at);
-      if (n == 0) break;
-      at += n;
-    }
-    ok = at == out->size();
+    ok = ReadFull(file, &(*out)[0], out->size()) == out->size();
   }
   Close(file);
   if (!ok) out->clear();

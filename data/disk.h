@@ -75,6 +75,8 @@ class Disk {
   virtual bool ReplaceFile(const char* path, const void* data, size_t size) {
     return ReplaceThroughTemp(this, path, data, size);
   }
+  // Reads until size bytes are in or Read gives none; fewer only at the end or on failure.
+  size_t ReadFull(File file, void* buffer, size_t size);
   // The whole file; false, with out emptied, when it cannot be opened or read to its end.
   bool ReadFile(const char* path, std::string* out);
 };

@@ -194,12 +194,7 @@ int LoadUpdateFile(PriceLibrary* library, const char* path, PriceItem** items, i
   bool ok = true, first = true;
   for (;;) {
     size_t want = left < chunk_bytes ? size_t(left) : chunk_bytes;
-    size_t got = 0;
-    while (got < want) {
-      size_t n = disk->Read(f, buffer + carried + got, want - got);
-      if (n == 0) break;
-      got += n;
-    }
+    size_t got = disk->ReadFull(f, buffer + carried, want);
     left -= got;
     bool last = got < want || left == 0;
     char* end = buffer + carried + got;

@@ -27,13 +27,8 @@ bool SameContent(Disk* disk, const char* path, const char* data, size_t size) {
   std::unique_ptr<char[]> buffer(same ? new char[kCompareChunk] : nullptr);
   for (size_t at = 0; same && at < size;) {
     size_t n = size - at < kCompareChunk ? size - at : kCompareChunk;
-    size_t got = 0;
-    while (got < n) {
-      size_t m = disk->Read(file, buffer.get() + got, n - got);
-      if (m == 0) break;
-      got += m;
-    }
-    same = got == n && std::memcmp(buffer.get(), data + at, n) == 0;
+    same =
+        disk->ReadFull(file, buffer.get(), n) == n && std::memcmp(buffer.get(), data + at, n) == 0;
     at += n;
   }
   disk->Close(file);
