@@ -1,5 +1,5 @@
-// libFuzzer target: cache names of any address under any program folder stay inside the cache folder,
-// inside their buffer, and never name a Windows device.
+// libFuzzer target: cache names of any address under any program folder stay inside the cache
+// folder, inside their buffer, and never name a Windows device.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>

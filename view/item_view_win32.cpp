@@ -38,13 +38,14 @@ int BarPosition(HWND window, int bar, UINT mask = SIF_POS) {
   return mask == SIF_TRACKPOS ? info.nTrackPos : info.nPos;
 }
 
-// Range and page together: a page-only change does not show a bar hidden while
-// everything fitted, so it would not come back when the window becomes smaller.
-void OnSize(HWND window, int width, int height) {
-  View.page_rows = PageRowsFor(height, CurrentGrid().show_changes);
+// Range and page together on every size change: a page-only change does not show a bar
+// hidden while everything fitted, so it would not come back when the window becomes smaller.
+void Relayout(HWND window, int width, int height) {
+  const GridData grid = CurrentGrid();
+  View.page_rows = PageRowsFor(height, grid.show_changes);
   SetBar(window, SB_VERT, SIF_RANGE | SIF_PAGE, 0, ShownItemCount() - 1, View.page_rows, 0);
   View.top_ordinal = BarPosition(window, SB_VERT);
-  SetBar(window, SB_HORZ, SIF_RANGE | SIF_PAGE, 0, ContentWidth(CurrentGrid().item_name_columns), width, 0);
+  SetBar(window, SB_HORZ, SIF_RANGE | SIF_PAGE, 0, ContentWidth(grid.item_name_columns), width, 0);
   View.scroll_x = BarPosition(window, SB_HORZ);
   RepaintView(window);
 }
@@ -52,13 +53,7 @@ void OnSize(HWND window, int width, int height) {
 void OnRelayout(HWND window) {
   RECT client;
   GetClientRect(window, &client);
-  View.page_rows = PageRowsFor(client.bottom - client.top, CurrentGrid().show_changes);
-  SetBar(window, SB_VERT, SIF_RANGE | SIF_PAGE, 0, ShownItemCount() - 1, View.page_rows, 0);
-  View.top_ordinal = BarPosition(window, SB_VERT);
-  SetBar(window, SB_HORZ, SIF_RANGE | SIF_PAGE, 0, ContentWidth(CurrentGrid().item_name_columns),
-         client.right - client.left, 0);
-  View.scroll_x = BarPosition(window, SB_HORZ);
-  RepaintView(window);
+  Relayout(window, client.right - client.left, client.bottom - client.top);
 }
 
 // Moves a bar to target and reads back where the bar let it go.
@@ -71,8 +66,9 @@ void OnVerticalScroll(HWND window, int request) {
   int p = BarPosition(window, SB_VERT);
   // The tracking position is 32-bit; the message's 16 bits cannot reach items past 65535.
   int thumb = BarPosition(window, SB_VERT, SIF_TRACKPOS);
-  View.top_ordinal = ScrollTo(window, SB_VERT,
-                              VerticalScrollTarget(request, p, View.page_rows, CurrentGrid().count, thumb));
+  View.top_ordinal =
+      ScrollTo(window, SB_VERT,
+               VerticalScrollTarget(request, p, View.page_rows, CurrentGrid().count, thumb));
   RepaintView(window);
 }
 
@@ -81,9 +77,10 @@ void OnHorizontalScroll(HWND window, int request) {
   info.cbSize = sizeof info;
   info.fMask = SIF_ALL;
   GetScrollInfo(window, SB_HORZ, &info);
-  View.scroll_x = ScrollTo(window, SB_HORZ,
-                           HorizontalScrollTarget(request, info.nPos, int(info.nPage),
-                                                  ContentWidth(CurrentGrid().item_name_columns), info.nTrackPos));
+  View.scroll_x = ScrollTo(
+      window, SB_HORZ,
+      HorizontalScrollTarget(request, info.nPos, int(info.nPage),
+                             ContentWidth(CurrentGrid().item_name_columns), info.nTrackPos));
   RepaintView(window);
 }
 
@@ -175,7 +172,7 @@ LRESULT CALLBACK ItemViewProc(HWND window, UINT message, WPARAM wparam, LPARAM l
       SetViewScrollRange(window);
       break;
     case WM_SIZE:
-      OnSize(window, LOWORD(lparam), HIWORD(lparam));
+      Relayout(window, LOWORD(lparam), HIWORD(lparam));
       break;
     case WM_COMMAND:
       OnCommand(window, LOWORD(wparam));
