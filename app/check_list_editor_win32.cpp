@@ -60,10 +60,7 @@ CandidateDownload FetchCandidates(const char* url, void* owner) {
   task->Start();
   {
     BusyWait busy;
-    auto ended = [&] {
-      DownloadStatus status = task->Wait(0);
-      return status == DownloadComplete || status < 0;
-    };
+    auto ended = [&] { return DownloadEnded(task->Wait(0)); };
     while (!ended() && busy.Wait(ended, 100)) {
     }
     if (busy.Stopped()) {

@@ -15,6 +15,11 @@ enum DownloadStatus : int32_t {
   DownloadFailed = -1,     // the buffer is not to be used
 };
 
+// Complete or failed: the task does no more work.
+inline bool DownloadEnded(DownloadStatus status) {
+  return status == DownloadComplete || status < 0;
+}
+
 // Why a task ended DownloadFailed, for reports; the GUI shows nothing.
 enum DownloadFailure : int32_t {
   DownloadNoFailure = 0,

@@ -62,8 +62,6 @@ bool Wait(const PatrolWaiter& wait, FinishSignal* finished, uint64_t seen, int m
   return true;
 }
 
-bool Ended(DownloadStatus status) { return status == DownloadComplete || status < 0; }
-
 // Handles and destroys a task that has ended; false, leaving it, while it runs.
 bool PollTask(const RunningTask& running, const char* program_dir, Disk* disk, PatrolLine* line) {
   DownloadStatus status = running.task->Wait(0);
@@ -88,7 +86,8 @@ void StopTasks(std::vector<RunningTask>* tasks, const PatrolWaiter& wait, Finish
   for (;;) {
     uint64_t seen = finished->Count();
     bool all_ended = true;
-    for (const RunningTask& running : *tasks) all_ended = all_ended && Ended(running.task->Wait(0));
+    for (const RunningTask& running : *tasks)
+      all_ended = all_ended && DownloadEnded(running.task->Wait(0));
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     deadline - std::chrono::steady_clock::now())
                     .count();
