@@ -44,10 +44,16 @@ def wine_env():
     return env
 
 
+# What the last program run wrote to its standard error, for a failure's message.
+last_stderr = b""
+
+
 def run(args, cwd, timeout=120):
     """Runs a Windows program to its end; (exit code, standard output)."""
+    global last_stderr
     done = subprocess.run([WINE_RUN] + args, cwd=cwd, stdout=subprocess.PIPE,
-                          stderr=subprocess.DEVNULL, timeout=timeout)
+                          stderr=subprocess.PIPE, timeout=timeout)
+    last_stderr = done.stderr
     return done.returncode, done.stdout
 
 
@@ -330,7 +336,8 @@ def database_crashes(bin_dir, work, rounds, rng, gui):
         code, out = run([os.path.join(work, "costupdate-cli.exe"), "compare",
                          "update.costupdate"], work)
         if code != 0:
-            fail("round %d: compare %s ended with %d" % (r, when, code))
+            fail("round %d: compare %s ended with %d: %s"
+                 % (r, when, code, last_stderr.decode("cp932", "replace").strip()))
         now = groups_of(db)
         old_groups = 0
         for g in old:
