@@ -14,13 +14,13 @@ elif [ $# -gt 0 ]; then
   exit 2
 fi
 scripts/setup.sh
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" -j2 --target CostUpdate QUPRA qupra-tool costupdate-cli window_probe
 mkdir -p "$root/build/probe32"
 if [ "$preset" = windows32 ] && ! scripts/can-run-32.sh >"$root/build/probe32/why.txt"; then
-  echo "demo: this machine cannot run the 32-bit build: $(cat "$root/build/probe32/why.txt")"
+  echo "demo: the 32-bit build cannot run here: $(cat "$root/build/probe32/why.txt")"
   exit 1
 fi
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j2 --target CostUpdate QUPRA qupra-tool costupdate-cli window_probe
 run="$root/scripts/wine-run.sh"
 out="$root/build/$preset"
 bin="$out/bin"

@@ -62,9 +62,16 @@ install_wine32() {
   apt_update || true
   [ "$ok" = 1 ] || echo "setup: wine32:i386 could not be installed; 32-bit programs will not run here"
 }
-if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
-  echo "setup: installing wine32:i386"
-  install_wine32
+# Only where the kernel runs 32-bit programs: elsewhere wine32 installs but cannot start,
+# and the 32-bit build is made and not run.
+if "$root/scripts/runs-32-bit.sh"; then
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    echo "setup: installing wine32:i386"
+    install_wine32
+  fi
+  echo "setup: this machine runs 32-bit programs: both Windows builds are tested"
+else
+  echo "setup: this machine cannot run 32-bit programs: the 32-bit Windows build is made, not run"
 fi
 
 # Wine takes its ANSI code page from the locale: 932 needs ja_JP.UTF-8 generated.
