@@ -1,32 +1,75 @@
 #!/bin/bash
 # Sets up the machine, builds the presets and runs every test, the short fuzz runs included:
-# the Windows suite for the 64-bit and for the 32-bit build.
+# the Windows suite for the 64-bit build and, where this machine can run them, for the
+# 32-bit one. Ends with the seconds each phase took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root="$PWD"
+
+phases=()
+phase_start=$SECONDS
+phase() {
+  phases+=("$(printf '%-22s %5d s' "$1" $((SECONDS - phase_start)))")
+  phase_start=$SECONDS
+}
+xvfb=
+wine_server=
+finish() {
+  local rc=$?
+  if [ -n "$wine_server" ]; then
+    WINEPREFIX="$root/build/windows/wineprefix" "$wine_server" -k 2>/dev/null || true
+  fi
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
+  echo "test: seconds per phase"
+  printf '  %s\n' "${phases[@]}"
+  printf '  %-22s %5d s\n' total "$SECONDS"
+  exit "$rc"
+}
+trap finish EXIT
+
 scripts/setup.sh
+phase setup
 cmake --preset native >/dev/null
 cmake --build --preset native -j2
+phase "native build"
 ctest --preset native
+phase "native tests"
 # Each fuzz target for a short, seeded while; a finding fails the run.
 scripts/fuzz.sh --quick
+phase "fuzz"
 for preset in windows windows32; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j2
+  phase "$preset build"
 done
+
 scripts/wine-prefix.sh
-# Window tests need a display; without one the Windows tests run on their own Xvfb.
-windows_tests() {
-  if [ -n "${DISPLAY:-}" ]; then
-    ctest --preset "$1"
-  else
-    xvfb-run -a ctest --preset "$1"
-  fi
-}
-windows_tests windows
+# Window tests need a display: without one, both suites share an Xvfb of their own.
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 100 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+fi
+# One Wine server and its system processes for the whole run, instead of a new start for
+# each of the hundreds of short Windows processes. Started with no terminal or pipe of ours,
+# which it would otherwise keep open; the first program (also without) starts the desktop.
+source scripts/wine-env.sh
+wine_server="$wineserver_cmd"
+"$wine_server" -p </dev/null >/dev/null 2>&1
+scripts/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 || true
+phase "wine start"
+
+ctest --preset windows
+phase "windows tests"
 # The 32-bit suite is always built; it runs where 32-bit programs can.
 mkdir -p build/probe32
 if scripts/can-run-32.sh >build/probe32/why.txt; then
-  windows_tests windows32
+  ctest --preset windows32
+  phase "windows32 tests"
 else
   echo "test: SKIPPED the 32-bit Windows tests (built, not run): $(cat build/probe32/why.txt)"
 fi

@@ -15,19 +15,25 @@ work="${5:-}"
 run="$here/../scripts/wine-run.sh"
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Wine's desktop process keeps the display it started with: let earlier Wine processes of
-# the prefix end first, so that this run's windows open on this run's Xvfb.
-WINEPREFIX="${WINEPREFIX:-$here/../build/windows/wineprefix}" timeout 60 wineserver -w || true
-# A display of our own, away from xvfb-run's (:99 upwards).
-for display_num in $(seq 300 340); do
-  [ -e "/tmp/.X$display_num-lock" ] || [ -e "/tmp/.X11-unix/X$display_num" ] || break
-done
-Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$display_num"
-cleanup() { "$run" "$probe" close CUMainWndClass 0 >/dev/null 2>&1 || true; kill "$xvfb" 2>/dev/null || true; }
+# The suite's display when it has one; otherwise one of our own, away from xvfb-run's (:99
+# upwards). Wine's desktop process keeps the display it started with: then let earlier Wine
+# processes of the prefix end first, so that this run's windows open on this run's Xvfb.
+xvfb=
+if [ -z "${DISPLAY:-}" ]; then
+  WINEPREFIX="${WINEPREFIX:-$here/../build/windows/wineprefix}" timeout 60 wineserver -w || true
+  for display_num in $(seq 300 340); do
+    [ -e "/tmp/.X$display_num-lock" ] || [ -e "/tmp/.X11-unix/X$display_num" ] || break
+  done
+  Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  export DISPLAY=":$display_num"
+  sleep 1
+fi
+cleanup() {
+  "$run" "$probe" close CUMainWndClass 0 >/dev/null 2>&1 || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
+}
 trap cleanup EXIT
-sleep 1
 
 # A switch: exit 0 at once, no window ever appears.
 for switch in /x -u /I - /; do
