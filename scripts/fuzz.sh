@@ -1,6 +1,7 @@
 #!/bin/bash
-# Builds the libFuzzer targets (clang, every library instrumented) and runs them one after
-# the other from generated seeds; exits 1 when a target finds a fault or is interrupted.
+# Builds the libFuzzer targets (clang, every library instrumented) and runs them from
+# generated seeds, as many at a time as there are cores (FUZZ_JOBS); exits 1 when a target
+# finds a fault or is interrupted.
 #
 # usage: scripts/fuzz.sh [--quick | --long | --runs N | --time SECONDS] [TARGET...]
 #   --quick       15 s per target with -seed=1 (the default; what scripts/test.sh runs)
@@ -47,11 +48,10 @@ out=build/fuzz
 python3 scripts/fuzz-seeds.py "$out/seeds"
 mkdir -p "$out/logs" "$out/findings"
 
-failed=()
-interrupted=()
-for t in "${targets[@]}"; do
+# One target; its status (ok, interrupted, FAILED) goes into build/fuzz/logs/TARGET.status.
+run_target() {
+  local t="$1" log="$out/logs/$1-$mode.log" status
   mkdir -p "$out/corpus/$t"
-  log="$out/logs/$t-$mode.log"
   echo "fuzz: $t ${limit[*]} (log $log)"
   # A new input lands in the corpus (the first folder); the seeds are only read.
   # shellcheck disable=SC2086
@@ -60,11 +60,10 @@ for t in "${targets[@]}"; do
     status=ok
   elif grep -q 'libFuzzer: run interrupted' "$log"; then
     status=interrupted  # a signal from outside, not a finding
-    interrupted+=("$t")
   else
     status=FAILED
-    failed+=("$t")
   fi
+  local runs counters last files
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   counters=$(sed -n 's/^INFO: Loaded 1 modules *(\([0-9]*\) inline 8-bit counters).*/\1/p' "$log" | head -1)
   last=$(grep -E '^#[0-9]+' "$log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)
@@ -72,6 +71,25 @@ for t in "${targets[@]}"; do
   echo "fuzz: $t $status: ${runs:-?} runs, ${last:-no coverage line}, corpus $files files," \
     "${counters:-?} counters in the linked code" | tee -a "$out/logs/summary.log"
   [ "$status" != FAILED ] || tail -n 40 "$log"
+  echo "$status" >"$out/logs/$t.status"
+}
+
+# Each target runs on one core: two at a time on the machine's two cores.
+jobs_max="${FUZZ_JOBS:-$(nproc)}"
+for t in "${targets[@]}"; do
+  rm -f "$out/logs/$t.status"
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs_max" ]; do wait -n || true; done
+  run_target "$t" &
+done
+wait
+failed=()
+interrupted=()
+for t in "${targets[@]}"; do
+  case "$(cat "$out/logs/$t.status" 2>/dev/null || echo FAILED)" in
+    ok) ;;
+    interrupted) interrupted+=("$t") ;;
+    *) failed+=("$t") ;;
+  esac
 done
 [ ${#interrupted[@]} -eq 0 ] || echo "fuzz: interrupted before the end: ${interrupted[*]}"
 [ ${#failed[@]} -eq 0 ] || echo "fuzz: findings in ${failed[*]} (inputs in $out/findings/)"

@@ -32,7 +32,8 @@ phase setup
 cmake --preset native >/dev/null
 cmake --build --preset native -j2
 phase "native build"
-ctest --preset native
+# The native tests are independent programs; two at a time use both cores.
+ctest --preset native -j2
 phase "native tests"
 # Each fuzz target for a short, seeded while; a finding fails the run.
 scripts/fuzz.sh --quick
