@@ -7,6 +7,8 @@ bin="$1"
 work="$2"
 run="$here/../scripts/wine-run.sh"
 fail() { echo "FAIL: $*"; exit 1; }
+# A command that ends the script under set -e (Wine's own failure among them) is named.
+trap 'rc=$?; [[ $- != *e* ]] || echo "FAIL: line $LINENO: $BASH_COMMAND ended with exit $rc" >&2' ERR
 
 rm -rf "$work" && mkdir -p "$work"
 cp "$bin/costupdate-cli.exe" "$bin/QUPRA.dll" "$work/"

@@ -14,6 +14,8 @@ other_bits="${4:-}"
 work="${5:-}"
 run="$here/../scripts/wine-run.sh"
 fail() { echo "FAIL: $*"; exit 1; }
+# A command that ends the script under set -e (Wine's own failure among them) is named.
+trap 'rc=$?; [[ $- != *e* ]] || echo "FAIL: line $LINENO: $BASH_COMMAND ended with exit $rc" >&2' ERR
 
 # The suite's display when it has one; otherwise one of our own, away from xvfb-run's (:99
 # upwards). Wine's desktop process keeps the display it started with: then let earlier Wine
