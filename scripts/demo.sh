@@ -63,6 +63,9 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
+# Windows left to a window manager, as on a desktop (a test run that was cut off may have
+# left them to Wine, which then draws their captions itself).
+"$run" reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
 # Windows programs get Windows paths.
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 wdemo="$(winpath "$demo")"

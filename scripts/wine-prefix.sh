@@ -38,8 +38,5 @@ reg_add() {
 for font in 'ＭＳ ゴシック' 'MS UI Gothic' 'ＭＳ Ｐゴシック' 'MS Gothic'; do
   reg_add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /t REG_SZ /d IPAGothic
 done
-# Xvfb has no window manager: a window that Wine leaves to one waits 2 s for it at every
-# hide or destroy, which was most of the window tests' time.
-reg_add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
 "$wineserver_cmd" -w
 made_by > "$marker"
