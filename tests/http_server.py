@@ -203,7 +203,8 @@ commonName = supplied
 [good]
 basicConstraints = CA:FALSE
 extendedKeyUsage = serverAuth
-subjectAltName = IP:127.0.0.1, DNS:localhost
+# Wine matches the host of an address against DNS names only, even an IP address's.
+subjectAltName = IP:127.0.0.1, DNS:127.0.0.1, DNS:localhost
 [other]
 basicConstraints = CA:FALSE
 extendedKeyUsage = serverAuth
