@@ -1,6 +1,5 @@
 // The Patrol over scripted downloads and real cache files in a temporary program folder.
 #include "net/patrol_core.h"
-#include "net/patrol_report.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +15,7 @@
 #include "data/cache_path.h"
 #include "data/faulty_disk.h"
 #include "net/fake_transport.h"
+#include "net/patrol_report.h"
 #include "net/test_files.h"
 
 namespace fs = std::filesystem;
