@@ -10,9 +10,10 @@
 #include "net/download_task.h"
 
 // What every transport sends and how WinINet is asked to open an address.
-extern const char kUserAgent[];             // "KelvadPYPY"
-extern const char kAcceptHeader[];          // "Accept: */*\r\n\r\n"
-const uint32_t kOpenUrlFlags = 0x44000000;  // INTERNET_FLAG_RAW_DATA | NO_CACHE_WRITE
+extern const char kUserAgent[];     // "KelvadPYPY"
+extern const char kAcceptHeader[];  // "Accept: */*\r\n\r\n"
+// INTERNET_FLAG_RAW_DATA | NO_CACHE_WRITE; WinINet's transport adds IGNORE_REDIRECT_TO_HTTPS.
+const uint32_t kOpenUrlFlags = 0x44000000;
 // A server that sends nothing for this long has stalled; the download fails.
 const int kReceiveTimeoutMs = 30000;
 
