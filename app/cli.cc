@@ -17,6 +17,7 @@
 #include "data/item_store.h"
 #include "data/undo.h"
 #include "net/patrol_core.h"
+#include "net/patrol_report.h"
 #include "view/item_fields.h"
 
 const char kCliUsage[] =

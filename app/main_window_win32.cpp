@@ -181,10 +181,12 @@ void OnCommand(HWND window, int id, int code) {
       SetViewScrollRange(ItemView);
       RepaintView(ItemView);
       return;
-    case IDC_PATROL:
-      RunPatrol(window);
+    case IDC_PATROL: {
+      std::string failures = RunPatrol(window);
       ReloadAfterListChange();
+      ShowPatrolFailures(window, failures);
       return;
+    }
     case IDC_APPLY:
       OnApply(window);
       return;

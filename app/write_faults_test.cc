@@ -17,6 +17,7 @@
 #include "data/faulty_disk.h"
 #include "net/fake_transport.h"
 #include "net/patrol_core.h"
+#include "net/patrol_report.h"
 #include "net/test_files.h"
 
 namespace fs = std::filesystem;

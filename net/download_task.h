@@ -20,15 +20,23 @@ inline bool DownloadEnded(DownloadStatus status) {
   return status == DownloadComplete || status < 0;
 }
 
-// Why a task ended DownloadFailed, for reports; the GUI shows nothing.
+// Why a task ended DownloadFailed, as the Patrol reports it to the user and the CLI.
 enum DownloadFailure : int32_t {
   DownloadNoFailure = 0,
-  DownloadConnectionFailed = 1,  // no session, the address not opened, or a read failed
-  DownloadHttpStatus = 2,        // an answer other than 200
-  DownloadShortBody = 3,         // fewer bytes than the announced Content-Length
-  DownloadTooLarge = 4,          // more than kMaxDownloadSize bytes
-  DownloadOutOfMemory = 5,       // no room for the body or no worker thread
-  DownloadCancelled = 6,         // destroyed before the end
+  DownloadConnectionFailed = 1,      // a network failure that none of the others names
+  DownloadHttpStatus = 2,            // an answer other than 200
+  DownloadShortBody = 3,             // fewer bytes than the announced Content-Length
+  DownloadTooLarge = 4,              // more than kMaxDownloadSize bytes
+  DownloadOutOfMemory = 5,           // no room for the body or no worker thread
+  DownloadCancelled = 6,             // destroyed before the end
+  DownloadCertificateUntrusted = 7,  // unknown root, or revocation not checkable
+  DownloadCertificateName = 8,       // the certificate names another host
+  DownloadCertificateExpired = 9,    // outside its validity dates
+  DownloadCertificateProblem = 10,   // any other certificate or TLS failure
+  DownloadHostNotFound = 11,         // the host name does not resolve
+  DownloadCannotConnect = 12,        // the host refused or could not be reached
+  DownloadTimedOut = 13,             // the server stopped answering
+  DownloadRedirectedToHttp = 14,     // an https address sent on to plain http: refused
 };
 
 // How long a cancelled task's worker may take to end; a task destroyed after that is
@@ -66,6 +74,9 @@ class DownloadTask {
   // tasks stops them all at once; the destructor then waits only what is left of the
   // grace a stuck worker gets.
   virtual void Cancel() {}
+  // Cancels, and lets a worker that is still running end by itself: the destructor then
+  // returns at once. The worker frees what it holds and touches nothing outside the task.
+  virtual void Abandon() { Cancel(); }
 };
 
 // A new idle task for url, or null when memory runs out.

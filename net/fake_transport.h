@@ -25,6 +25,8 @@ struct FakeScript {
   bool hold_in_open = false;        // Open waits for Release (or Abort)
   int hold_at_read = -1;            // this Read waits for Release (or Abort); -1: none
   bool deaf_to_abort = false;       // a held call waits for Release only, as under Wine
+  DownloadFailure failure = DownloadConnectionFailed;  // why a failed Open or Read failed
+  std::string final_url;                               // empty: the transport cannot tell
 };
 
 // What a transport was asked, shared between the test and the task that owns it.
@@ -121,6 +123,12 @@ class FakeTransport : public HttpTransport {
   }
   void Abort() override { record_->Abort(); }
   void Close() override { record_->Note("Close"); }
+  DownloadFailure Failure() override { return script_.failure; }
+  bool GetFinalUrl(std::string* out) override {
+    if (script_.final_url.empty()) return false;
+    *out = script_.final_url;
+    return true;
+  }
 
  private:
   FakeScript script_;

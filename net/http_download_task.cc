@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "net/download_failure.h"
+
 uint64_t FinishSignal::Count() {
   std::lock_guard<std::mutex> lock(mutex_);
   return count_;
@@ -105,7 +107,7 @@ struct TaskState {
       if (request && status.load() == DownloadIdle) {
         status.store(DownloadConnecting);
         if (!transport->Open(url.c_str()))
-          Fail(events.IsSet(TaskEvents::kCancel) ? DownloadCancelled : DownloadConnectionFailed);
+          Fail(events.IsSet(TaskEvents::kCancel) ? DownloadCancelled : transport->Failure());
         else if (CheckResponse())
           status.store(DownloadAccepted);
       }
@@ -117,8 +119,14 @@ struct TaskState {
     End(DownloadNoFailure);
   }
 
-  // Status 200 only; Last-Modified stays all zero when the header is missing.
+  // Status 200 only, and not over plain http when https was asked for (the transport may
+  // follow such a redirect by itself); Last-Modified stays all zero without the header.
   bool CheckResponse() {
+    std::string final_url;
+    if (transport->GetFinalUrl(&final_url) && RedirectedToHttp(url, final_url)) {
+      Fail(DownloadRedirectedToHttp);
+      return false;
+    }
     uint32_t code = 0;
     if (!transport->GetStatus(&code)) {
       Fail(DownloadConnectionFailed);
@@ -161,7 +169,7 @@ struct TaskState {
       }
       uint32_t n = 0;
       if (!transport->Read(buffer, sizeof buffer, &n)) {
-        Fail(events.IsSet(TaskEvents::kCancel) ? DownloadCancelled : DownloadConnectionFailed);
+        Fail(events.IsSet(TaskEvents::kCancel) ? DownloadCancelled : transport->Failure());
         return;
       }
       if (n == 0) {
@@ -233,6 +241,11 @@ class HttpDownloadTask : public DownloadTask {
   ~HttpDownloadTask() override {
     Cancel();
     if (!worker_.joinable()) return;
+    if (abandoned_ && !state_->events.IsSet(TaskEvents::kFinish)) {
+      state_->DropSignal();
+      worker_.detach();
+      return;
+    }
     // Under Wine neither a closed handle nor the receive time limit ends a blocked
     // WinINet read: a worker still blocked after a while is left to end by itself.
     auto waited = std::chrono::steady_clock::now() - cancelled_at_;
@@ -253,6 +266,11 @@ class HttpDownloadTask : public DownloadTask {
     state_->events.Set(TaskEvents::kCancel);
     // A worker blocked on a stalled connection would never see the cancel event.
     if (worker_.joinable()) state_->transport->Abort();
+  }
+
+  void Abandon() override {
+    Cancel();
+    abandoned_ = true;
   }
 
   int SetOwner(void* window, int number) override {
@@ -322,6 +340,7 @@ class HttpDownloadTask : public DownloadTask {
   std::thread worker_;
   bool started_ = false;
   bool cancelled_ = false;
+  bool abandoned_ = false;
   std::chrono::steady_clock::time_point cancelled_at_;
   void* owner_window_ = nullptr;
   int owner_number_ = 0;

@@ -40,6 +40,10 @@ struct Script {
   // scripted, as WinINet does under Wine.
   bool abort_fails = true;
   bool start_again = false;
+  // Why a failed Open or Read failed, as the transport tells it.
+  DownloadFailure reason = DownloadConnectionFailed;
+  // The address the answer came from; empty: the transport cannot tell.
+  std::string final_url;
   std::string url;
   std::vector<Op> ops;
 };
@@ -85,7 +89,17 @@ Script Parse(const uint8_t* data, size_t size) {
   uint32_t destroy = in.Byte();
   s.destroy_at = destroy == 0xFF ? -1 : destroy >= 0xC0 ? int(destroy - 0xC0) : -2;
   // Around the 512 bytes GetSourceUrl takes.
-  s.url = ("http://h/" + std::string(640, 'u')).substr(0, in.Word() % 640);
+  uint32_t url_size = in.Word() % 640;
+  if (flags & 0x80) {
+    // Transport reasons, https addresses and where a redirect led.
+    s.reason = DownloadFailure(1 + in.Byte() % DownloadRedirectedToHttp);
+    uint32_t where = in.Byte();
+    const char* finals[] = {"", "http://h/moved", "https://h/moved", "HTTP://h/x"};
+    s.final_url = finals[where % 4];
+    if (where & 4) s.url = "https://h/";
+  }
+  if (s.url.empty()) s.url = "http://h/";
+  s.url = (s.url + std::string(640, 'u')).substr(0, url_size);
   uint32_t length_mode = in.Byte();
   uint64_t delta = in.Byte();
   uint64_t raw_length = (length_mode >> 1 & 7) >= 6 ? in.Long() : 0;
@@ -156,7 +170,11 @@ Expected Model(const Script& s) {
     e.steps.push_back({"Close", DownloadFailed});
   };
   e.steps.push_back({"Open", DownloadConnecting});
-  if (!s.open_ok) return fail(DownloadConnectionFailed), e;
+  if (!s.open_ok) return fail(s.reason), e;
+  // Asked for over https, answered over anything else: refused before the status.
+  bool https = s.url.compare(0, 8, "https://") == 0;
+  if (https && !s.final_url.empty() && s.final_url.compare(0, 8, "https://") != 0)
+    return fail(DownloadRedirectedToHttp), e;
   e.steps.push_back({"GetStatus", DownloadConnecting});
   if (!s.status_ok) return fail(DownloadConnectionFailed), e;
   if (s.status != 200) {
@@ -172,8 +190,7 @@ Expected Model(const Script& s) {
   for (int read = 0;; ++read) {
     e.steps.push_back({"Read " + std::to_string(read), DownloadReading});
     if (left == 0 && next < s.ops.size() && s.ops[next].kind == Op::kData) left = s.ops[next].size;
-    if (left == 0 && next < s.ops.size() && s.ops[next].kind == Op::kFail)
-      return fail(DownloadConnectionFailed), e;
+    if (left == 0 && next < s.ops.size() && s.ops[next].kind == Op::kFail) return fail(s.reason), e;
     if (left == 0) {
       if (s.has_length && e.body.size() < s.length) return fail(DownloadShortBody), e;
       e.status = DownloadComplete;
@@ -286,6 +303,12 @@ class ScriptedTransport : public HttpTransport {
   }
   void Abort() override { stage_->Abort(); }
   void Close() override { Go("Close"); }
+  DownloadFailure Failure() override { return s_.reason; }
+  bool GetFinalUrl(std::string* out) override {
+    if (s_.final_url.empty()) return false;
+    *out = s_.final_url;
+    return true;
+  }
 
  private:
   // False once the task is being destroyed: a real transport then fails every call, a deaf

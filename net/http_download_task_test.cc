@@ -77,6 +77,28 @@ TEST(HttpDownloadTask, EndsAsTheTransportSays) {
       {"empty body", Script({}), kMaxDownloadSize, DownloadComplete, DownloadNoFailure, 0, ""},
       {"open fails", With(Script({"x"}), [](FakeScript* s) { s->open_ok = false; }),
        kMaxDownloadSize, DownloadFailed, DownloadConnectionFailed, 0, ""},
+      // The transport's own reason passes through, for the open and for a read.
+      {"host not found",
+       With(Script({"x"}),
+            [](FakeScript* s) {
+              s->open_ok = false;
+              s->failure = DownloadHostNotFound;
+            }),
+       kMaxDownloadSize, DownloadFailed, DownloadHostNotFound, 0, ""},
+      {"certificate expired",
+       With(Script({"x"}),
+            [](FakeScript* s) {
+              s->open_ok = false;
+              s->failure = DownloadCertificateExpired;
+            }),
+       kMaxDownloadSize, DownloadFailed, DownloadCertificateExpired, 0, ""},
+      {"read timed out",
+       With(Script({"abc"}),
+            [](FakeScript* s) {
+              s->fail_after_pieces = true;
+              s->failure = DownloadTimedOut;
+            }),
+       kMaxDownloadSize, DownloadFailed, DownloadTimedOut, 0, ""},
       {"no status", With(Script({"x"}), [](FakeScript* s) { s->status_ok = false; }),
        kMaxDownloadSize, DownloadFailed, DownloadConnectionFailed, 0, ""},
       {"404", With(Script({"nf"}), [](FakeScript* s) { s->status = 404; }), kMaxDownloadSize,
@@ -278,6 +300,56 @@ TEST(HttpDownloadTask, DestroyLeavesADeafWorkerBehind) {
   EXPECT_FALSE(record->WaitFor("Close", 0));
   record->Release();
   EXPECT_TRUE(record->WaitFor("Close", 10000));
+}
+
+// Abandoned, the task does not wait even the grace for a worker that ignores the abort;
+// the worker ends later by itself, touching nothing of the task's owner.
+TEST(HttpDownloadTask, AbandonedTaskLeavesItsWorkerAtOnce) {
+  FakeScript script = Script({"ab", "cd"});
+  script.hold_at_read = 1;
+  script.deaf_to_abort = true;
+  auto task = std::make_unique<Task>(script);
+  std::shared_ptr<FakeRecord> record = task->record;
+  task->task->Start();
+  ASSERT_TRUE(record->WaitFor("Read held"));
+  auto start = std::chrono::steady_clock::now();
+  task->task->Abandon();
+  task.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kCancelGraceMs));
+  EXPECT_FALSE(record->WaitFor("Close", 0));
+  record->Release();
+  EXPECT_TRUE(record->WaitFor("Close", 10000));
+}
+
+// A transport that follows redirects by itself: an https address that ends on plain http
+// is refused before its body is read; every other ending is taken.
+TEST(HttpDownloadTask, HttpsRedirectedToHttpIsRefused) {
+  struct {
+    const char* url;
+    const char* final_url;  // "": the transport cannot tell
+    DownloadStatus status;
+  } cases[] = {
+      {"https://h/x.dat", "http://h/x.dat", DownloadFailed},
+      {"HTTPS://h/x.dat", "Http://other/y.dat", DownloadFailed},
+      {"https://h/x.dat", "https://h/x.dat", DownloadComplete},
+      {"https://h/x.dat", "HTTPS://mirror/x.dat", DownloadComplete},
+      {"http://h/x.dat", "https://h/x.dat", DownloadComplete},
+      {"http://h/x.dat", "http://h/y.dat", DownloadComplete},
+      {"https://h/x.dat", "", DownloadComplete},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.url) + " -> " + c.final_url);
+    FakeScript script = Script({"body"});
+    script.final_url = c.final_url;
+    Task t(script, kMaxDownloadSize, c.url);
+    t.task->Start();
+    EXPECT_EQ(c.status, t.task->Wait(-1));
+    uint32_t http_status = 0;
+    EXPECT_EQ(c.status == DownloadFailed ? DownloadRedirectedToHttp : DownloadNoFailure,
+              t.task->GetFailure(&http_status));
+    std::vector<std::string> calls = t.record->Calls();
+    EXPECT_EQ(c.status == DownloadComplete, std::count(calls.begin(), calls.end(), "GetStatus"));
+  }
 }
 
 TEST(HttpDownloadTask, SourceUrl) {

@@ -4,13 +4,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "data/disk.h"
+#include "net/download_task.h"
 
 // What every transport sends and how WinINet is asked to open an address.
-extern const char kUserAgent[];             // "KelvadPYPY"
-extern const char kAcceptHeader[];          // "Accept: */*\r\n\r\n"
-const uint32_t kOpenUrlFlags = 0x44000000;  // INTERNET_FLAG_RAW_DATA | NO_CACHE_WRITE
+extern const char kUserAgent[];     // "KelvadPYPY"
+extern const char kAcceptHeader[];  // "Accept: */*\r\n\r\n"
+// INTERNET_FLAG_RAW_DATA | NO_CACHE_WRITE; WinINet's transport adds IGNORE_REDIRECT_TO_HTTPS.
+const uint32_t kOpenUrlFlags = 0x44000000;
 // A server that sends nothing for this long has stalled; the download fails.
 const int kReceiveTimeoutMs = 30000;
 
@@ -34,6 +37,14 @@ class HttpTransport {
   virtual void Abort() = 0;
   // Closes the request, then the session (each when open).
   virtual void Close() = 0;
+  // After a failed Open or Read: why, as far as the transport can tell.
+  virtual DownloadFailure Failure() { return DownloadConnectionFailed; }
+  // After Open: the address the answer came from, redirects followed; false when the
+  // transport cannot tell.
+  virtual bool GetFinalUrl(std::string* out) {
+    (void)out;
+    return false;
+  }
 };
 
 typedef std::function<std::unique_ptr<HttpTransport>()> TransportFactory;

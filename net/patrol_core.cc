@@ -1,7 +1,6 @@
 // The Patrol's task list, its polling and the cache comparison.
 #include "net/patrol_core.h"
 
-#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -76,29 +75,18 @@ bool PollTask(const RunningTask& running, const char* program_dir, Disk* disk, P
   return true;
 }
 
-// Cancels every task at once and waits, still through wait so that the window stays
-// painted, while they end (a task's own grace then has passed too, so destroying a stuck
-// one takes no time); a download that completed meanwhile is kept like any other.
-void StopTasks(std::vector<RunningTask>* tasks, const PatrolWaiter& wait, FinishSignal* finished,
-               const char* program_dir, Disk* disk, std::vector<PatrolLine>* lines) {
+// The user asked to stop: the window must be back at once. Every task is cancelled; a
+// download that completed meanwhile is kept like any other, and a task still running is
+// abandoned, not awaited: its worker ends by itself (under Wine a blocked WinINet call
+// goes on after its handles close) and nothing it fetches is written.
+void StopTasks(std::vector<RunningTask>* tasks, const char* program_dir, Disk* disk,
+               std::vector<PatrolLine>* lines) {
   for (const RunningTask& running : *tasks) running.task->Cancel();
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kCancelGraceMs);
-  for (;;) {
-    uint64_t seen = finished->Count();
-    bool all_ended = true;
-    for (const RunningTask& running : *tasks)
-      all_ended = all_ended && DownloadEnded(running.task->Wait(0));
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now())
-                    .count();
-    if (all_ended || left <= 0) break;
-    Wait(wait, finished, seen, int(left < kPollMs ? left : kPollMs));
-  }
   for (const RunningTask& running : *tasks) {
     PatrolLine* line = &(*lines)[running.line];
     if (PollTask(running, program_dir, disk, line)) continue;
-    // Still stuck in the network layer: it is left to end by itself.
     line->failure = DownloadCancelled;
+    running.task->Abandon();
     DestroyDownloadTask(running.task);
   }
   tasks->clear();
@@ -110,35 +98,6 @@ CacheUpdate UpdateCacheFile(const char* path, const char* data, size_t size, Dis
   if (SameContent(disk, path, data, size)) return kCacheUnchanged;
   // Through a temporary file: a failed write must not cost the good copy.
   return disk->ReplaceFile(path, data, size) ? kCacheWritten : kCacheWriteFailed;
-}
-
-std::string DescribeOutcome(const PatrolLine& line) {
-  switch (line.outcome) {
-    case kPatrolWritten:
-      return "written";
-    case kPatrolUnchanged:
-      return "unchanged";
-    case kPatrolNoCacheName:
-      return "failed: no cache file name";
-    case kPatrolCacheWriteFailed:
-      return "failed: cache write";
-    case kPatrolDownloadFailed:
-      break;
-  }
-  switch (line.failure) {
-    case DownloadHttpStatus:
-      return "failed: HTTP status " + std::to_string(line.http_status);
-    case DownloadShortBody:
-      return "failed: short body";
-    case DownloadTooLarge:
-      return "failed: too large";
-    case DownloadOutOfMemory:
-      return "failed: out of memory";
-    case DownloadCancelled:
-      return "failed: cancelled";
-    default:
-      return "failed: connection";
-  }
 }
 
 std::vector<PatrolLine> RunPatrolCore(const std::vector<PatrolEntry>& entries,
@@ -180,6 +139,6 @@ std::vector<PatrolLine> RunPatrolCore(const std::vector<PatrolEntry>& entries,
     }
     if (!handled) stopped = !Wait(wait, &finished, seen, kPollMs);
   }
-  if (stopped) StopTasks(&tasks, wait, &finished, program_dir, disk, &lines);
+  if (stopped) StopTasks(&tasks, program_dir, disk, &lines);
   return lines;
 }

@@ -43,18 +43,15 @@ struct PatrolLine {
   uint32_t http_status = 0;                     // for DownloadHttpStatus
 };
 
-// "written", "unchanged" or "failed: " and the reason.
-std::string DescribeOutcome(const PatrolLine& line);
-
 // How the run waits between its passes over the tasks: until finished's count passes
-// seen or milliseconds have gone by. False when the user asked the run to stop; the wait
-// is still made, as the run also waits through it for stopped tasks to end.
+// seen or milliseconds have gone by. False when the user asked the run to stop.
 using PatrolWaiter = std::function<bool(FinishSignal* finished, uint64_t seen, int milliseconds)>;
 
 // One Patrol of the entries' addresses into program_dir's cache folder, on the calling thread
 // until every download has ended or wait asks it to stop (null: a plain wait). A stopped
-// run still handles the downloads that completed; the others read DownloadCancelled and
-// leave their cache files alone. The lines are in the entries' order.
+// run still handles the downloads that completed; the others read DownloadCancelled, are
+// left to end by themselves and leave their cache files alone. The lines are in the
+// entries' order.
 std::vector<PatrolLine> RunPatrolCore(const std::vector<PatrolEntry>& entries,
                                       const char* program_dir, const TransportFactory& transports,
                                       Disk* disk, const PatrolWaiter& wait = nullptr);

@@ -45,10 +45,11 @@ class SocketTransport : public HttpTransport {
   ~SocketTransport() override { Close(); }
 
   bool Open(const char* url) override {
-    std::string current = url;
+    current_ = url;
+    failure_ = DownloadConnectionFailed;
     for (int hop = 0; hop <= kMaxRedirects; ++hop) {
       HttpAddress address;
-      if (!SplitHttpAddress(current, &address) || !Connect(address) || !Send(address) ||
+      if (!SplitHttpAddress(current_, &address) || !Connect(address) || !Send(address) ||
           !ReadHead()) {
         CloseSocket();
         return false;
@@ -57,9 +58,17 @@ class SocketTransport : public HttpTransport {
           status_ == 301 || status_ == 302 || status_ == 303 || status_ == 307 || status_ == 308;
       if (!redirect || location_.empty()) return true;
       CloseSocket();
-      current = ResolveLocation(address, location_);
+      current_ = ResolveLocation(address, location_);
     }
+    failure_ = DownloadConnectionFailed;
     return false;
+  }
+
+  DownloadFailure Failure() override { return failure_; }
+
+  bool GetFinalUrl(std::string* out) override {
+    *out = current_;
+    return true;
   }
 
   bool GetStatus(uint32_t* code) override {
@@ -101,7 +110,7 @@ class SocketTransport : public HttpTransport {
         Consumed(size_t(n), done);
         return !aborted_.load();
       }
-      if (errno != EINTR || aborted_.load()) return false;
+      if (errno != EINTR || aborted_.load()) return FailedReceive();
     }
   }
 
@@ -133,7 +142,17 @@ class SocketTransport : public HttpTransport {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     std::string port = std::to_string(address.port);
-    if (getaddrinfo(address.host.c_str(), port.c_str(), &hints, &found) != 0) return false;
+    int resolved = getaddrinfo(address.host.c_str(), port.c_str(), &hints, &found);
+    if (resolved != 0) {
+      // Without a name server the lookup fails with EAI_AGAIN: to the user the host is
+      // not found either way.
+      bool no_host = resolved == EAI_NONAME || resolved == EAI_AGAIN || resolved == EAI_FAIL;
+#ifdef EAI_NODATA
+      no_host = no_host || resolved == EAI_NODATA;
+#endif
+      failure_ = no_host ? DownloadHostNotFound : DownloadConnectionFailed;
+      return false;
+    }
     bool connected = false;
     for (addrinfo* a = found; a && !connected; a = a->ai_next) connected = ConnectTo(*a);
     freeaddrinfo(found);
@@ -152,26 +171,42 @@ class SocketTransport : public HttpTransport {
       }
       fd_ = fd;
     }
+    failure_ = DownloadCannotConnect;
     if (connect(fd, a.ai_addr, a.ai_addrlen) != 0) {
       if (errno != EINPROGRESS) return Drop();
       auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReceiveTimeoutMs);
       for (;;) {
         pollfd p = {fd, POLLOUT, 0};
         int r = poll(&p, 1, kPollSliceMs);
-        if (aborted_.load() || std::chrono::steady_clock::now() > end) return Drop();
+        if (aborted_.load()) return Drop();
+        if (std::chrono::steady_clock::now() > end) {
+          failure_ = DownloadTimedOut;
+          return Drop();
+        }
         if (r > 0) break;
         if (r < 0 && errno != EINTR) return Drop();
       }
       int error = 0;
       socklen_t length = sizeof error;
-      if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return Drop();
+      if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+        if (error == ETIMEDOUT) failure_ = DownloadTimedOut;
+        return Drop();
+      }
     }
+    failure_ = DownloadConnectionFailed;
     int flags = fcntl(fd, F_GETFL);
     fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     timeval timeout = {kReceiveTimeoutMs / 1000, (kReceiveTimeoutMs % 1000) * 1000};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     return true;
+  }
+
+  // A receive that failed: the time limit (SO_RCVTIMEO) gives EAGAIN.
+  bool FailedReceive() {
+    failure_ =
+        errno == EAGAIN || errno == EWOULDBLOCK ? DownloadTimedOut : DownloadConnectionFailed;
+    return false;
   }
 
   bool Drop() {
@@ -207,6 +242,7 @@ class SocketTransport : public HttpTransport {
       char chunk[4096];
       ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
       if (n < 0 && errno == EINTR && !aborted_.load()) continue;
+      if (n < 0 && !aborted_.load()) return FailedReceive();
       if (n <= 0 || aborted_.load()) return false;
       head_buffer_.append(chunk, size_t(n));
     }
@@ -246,6 +282,8 @@ class SocketTransport : public HttpTransport {
   std::mutex mutex_;  // fd_ between the worker and Abort
   int fd_ = -1;
   std::atomic<bool> aborted_{false};
+  std::string current_;  // the address asked for last, redirects followed
+  DownloadFailure failure_ = DownloadConnectionFailed;
   std::string head_buffer_;
   size_t body_start_ = 0;
   bool has_status_ = false;

@@ -5,11 +5,17 @@
 
 #include <cstring>
 #include <mutex>
+#include <string>
 
+#include "net/download_failure.h"
 #include "net/http_text.h"
 #include "net/http_transport.h"
 
 namespace {
+
+// An http address that the server sends on to https is followed (WinINet refuses that by
+// default); the download checks the final address against a move the other way.
+const DWORD kFlags = kOpenUrlFlags | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
 
 class WinInetTransport : public HttpTransport {
  public:
@@ -22,15 +28,16 @@ class WinInetTransport : public HttpTransport {
       if (aborted_) return false;
       if (!session_) {
         session_ = InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-        if (!session_) return false;
+        if (!session_) return Failed();
         // Requests take the session's limit (Wine 8 ignores it).
         DWORD timeout = kReceiveTimeoutMs;
         InternetSetOptionA(session_, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
       }
       session = session_;
     }
-    HINTERNET request = InternetOpenUrlA(session, url, kAcceptHeader, DWORD(strlen(kAcceptHeader)),
-                                         kOpenUrlFlags, 0);
+    HINTERNET request =
+        InternetOpenUrlA(session, url, kAcceptHeader, DWORD(strlen(kAcceptHeader)), kFlags, 0);
+    DWORD error = request ? 0 : GetLastError();
     std::lock_guard<std::mutex> lock(mutex_);
     if (aborted_) {  // Abort closed the session under the open
       if (request) InternetCloseHandle(request);
@@ -39,6 +46,7 @@ class WinInetTransport : public HttpTransport {
     if (!request) {
       InternetCloseHandle(session_);
       session_ = nullptr;
+      failure_ = WinInetFailure(error);
       return false;
     }
     request_ = request;
@@ -76,9 +84,30 @@ class WinInetTransport : public HttpTransport {
     DWORD n = 0;
     HINTERNET request = Request();
     BOOL ok = request && InternetReadFile(request, buffer, size, &n);
+    DWORD error = ok ? 0 : GetLastError();
     *done = n;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!ok) failure_ = WinInetFailure(error);
     return ok && !aborted_;
+  }
+
+  DownloadFailure Failure() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_;
+  }
+
+  bool GetFinalUrl(std::string* out) override {
+    std::string url(2048, '\0');
+    DWORD size = DWORD(url.size());
+    HINTERNET request = Request();
+    if (!InternetQueryOptionA(request, INTERNET_OPTION_URL, &url[0], &size)) {
+      // A longer address: size now says how long.
+      if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= url.size()) return false;
+      url.resize(size);
+      if (!InternetQueryOptionA(request, INTERNET_OPTION_URL, &url[0], &size)) return false;
+    }
+    out->assign(url.c_str());
+    return true;
   }
 
   // Closing a handle is WinINet's way to end a blocking call on it from another thread
@@ -100,6 +129,12 @@ class WinInetTransport : public HttpTransport {
     return request_;
   }
 
+  // A failure of the session's open, with the reason its error code gives.
+  bool Failed() {
+    failure_ = WinInetFailure(GetLastError());
+    return false;
+  }
+
   void CloseHandles() {
     if (request_) InternetCloseHandle(request_);
     request_ = nullptr;
@@ -111,6 +146,7 @@ class WinInetTransport : public HttpTransport {
   HINTERNET session_ = nullptr;
   HINTERNET request_ = nullptr;
   bool aborted_ = false;
+  DownloadFailure failure_ = DownloadConnectionFailed;
 };
 
 }  // namespace

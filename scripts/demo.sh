@@ -47,9 +47,12 @@ to_cp932 "$data/annual.costupdate" "$www/costupdate/annual.dat"
 mkdir -p "$www/newdownload"
 to_cp932 "$data/BaseURLList.csv" "$www/newdownload/BaseURLList.csv"
 export COSTUPDATE_SERVER=http://127.0.0.1:8642
-# The quarterly file comes slowly, so that the window can be seen during a Patrol.
+# The quarterly file comes slowly, so that the window can be seen during a Patrol. The
+# same files are served over https too, with a test CA of the demo's own (--tls).
+tls="$out/demo-tls"
+rm -rf "$tls"
 python3 "$root/tests/http_server.py" --root "$www" --port 8642 --port-file "$www/.port" \
-  --rule /costupdate/quarterly.dat delay=4000 &
+  --tls "$tls" --rule /costupdate/quarterly.dat delay=4000 &
 server=$!
 xvfb=
 cleanup() {
@@ -57,8 +60,8 @@ cleanup() {
   [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-for _ in $(seq 100); do
-  [ -f "$www/.port" ] && break
+for _ in $(seq 300); do
+  [ -f "$www/.port" ] && [ -f "$tls/ports" ] && break
   kill -0 "$server" 2>/dev/null || { echo "demo: cannot serve on 127.0.0.1:8642 (in use?)"; exit 1; }
   sleep 0.1
 done
@@ -69,6 +72,15 @@ done
 # Windows programs get Windows paths.
 winpath() { "$run" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 wdemo="$(winpath "$demo")"
+# Two more addresses over https: the monthly file from a server whose certificate the
+# prefix trusts (its CA is added to the root store), and one whose certificate expired,
+# which the Patrol's message box names.
+. "$tls/ports"
+"$run" "$bin/window_probe.exe" trust-ca "$(winpath "$tls/ca.der")"
+printf '%s\n' "設備資材 月次単価（https）,https://127.0.0.1:$HTTPS_TEST_PORT/costupdate/monthly.dat" \
+  "旧サーバー 単価,https://127.0.0.1:$HTTPS_EXPIRED_PORT/costupdate/monthly.dat" > "$out/demo-https.txt"
+to_cp932 "$out/demo-https.txt" "$out/demo-https.cp932" && cat "$out/demo-https.cp932" >> "$demo/FavoriteList.txt"
+rm -f "$out/demo-https.txt" "$out/demo-https.cp932"
 tmp="$demo/seed"
 mkdir -p "$tmp"
 tool() { "$run" "$bin/qupra-tool.exe" "$@"; }
@@ -162,6 +174,12 @@ wait_cached() {
   exit 1
 }
 wait_cached 127.0.0.18642_costupdate_quarterly.dat.costupdate "the Patrol did not fetch the quarterly file"
+# The expired certificate's address failed: the box after the Patrol names it.
+box="dialog:単価アップデートプログラム"
+"$run" "$bin/window_probe.exe" text "$box" 30000 || true
+sleep 1
+import -window root "$out/demo-patrol-failed.png"
+probe answer "$box" 10000 1
 echo "demo: after the Patrol"
 "$run" "$demo/costupdate-cli.exe" --utf8 catalogue
 # 編集 (7200): refresh the candidate list, copy its third address (the annual file) into
@@ -178,6 +196,7 @@ probe click "$editor" 10000 1
 probe answer "dialog:巡回" 30000 6
 wait_cached 127.0.0.18642_costupdate_annual.dat.costupdate \
   "the address copied from the candidate list was not patrolled"
+probe answer "$box" 30000 1
 sleep 1
 import -window root "$out/demo-after-editor.png"
 echo "demo: after the editor added the annual address and patrolled"
@@ -186,5 +205,6 @@ echo "demo: after the editor added the annual address and patrolled"
 wait "$app" || true
 WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}" timeout 30 wineserver -w || true
 echo "demo: screenshots saved to $shot and, beside it, demo-show-changes.png, demo-item-names.png,"
-echo "demo: demo-find.png, demo-patrolling.png (during a slow Patrol),"
+echo "demo: demo-find.png, demo-patrolling.png (during a slow Patrol), demo-patrol-failed.png"
+echo "demo: (the box after it, naming the address whose certificate expired),"
 echo "demo: demo-editor.png and demo-after-editor.png"

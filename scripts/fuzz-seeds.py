@@ -76,17 +76,21 @@ def cache_path_seeds():
 
 def download_seeds():
     # Read by Parse in http_download_task_fuzz.cc: flags, [status], [Last-Modified], [cap],
-    # destroy call, address length, length mode, delta, [raw length], then read steps:
-    # n*4 data of n+1 bytes, 1 data of a 16-bit size + 1, 2 end of body, 3 failed read.
+    # destroy call, address length, [transport reason, where a redirect led], length mode,
+    # delta, [raw length], then read steps: n*4 data of n+1 bytes, 1 data of a 16-bit size
+    # + 1, 2 end of body, 3 failed read.
     def script(flags=0, status=None, last_modified=None, cap=None, destroy=0, url=20,
-               length_mode=0, delta=0, raw_length=None, ops=b""):
+               reason=None, where=0, length_mode=0, delta=0, raw_length=None, ops=b""):
         flags |= (4 if status is not None else 0) | (8 if last_modified else 0)
         flags |= 0x40 if cap is not None else 0
+        flags |= 0x80 if reason is not None else 0
         out = bytes([flags])
         out += struct.pack("<H", status) if status is not None else b""
         out += struct.pack("<8H", *last_modified) if last_modified else b""
         out += struct.pack("<H", cap) if cap is not None else b""
-        out += bytes([destroy]) + struct.pack("<H", url) + bytes([length_mode, delta])
+        out += bytes([destroy]) + struct.pack("<H", url)
+        out += bytes([reason - 1, where]) if reason is not None else b""
+        out += bytes([length_mode, delta])
         out += struct.pack("<Q", raw_length) if raw_length is not None else b""
         return out + ops
 
@@ -113,6 +117,12 @@ def download_seeds():
         "url-511": script(url=511),
         "url-512": script(url=512),
         "empty-body": script(ops=b"\x02"),
+        # Reasons as DownloadFailure numbers; where: 1 http, 2 https, +4 an https address.
+        "open-certificate-expired": script(flags=1, reason=9),
+        "read-timed-out": script(reason=13, ops=b"\x10\x03"),
+        "https-to-http": script(reason=1, where=5, ops=b"\x10\x02"),
+        "https-to-https": script(reason=1, where=6, ops=b"\x10\x02"),
+        "http-to-https": script(reason=1, where=2, ops=b"\x10\x02"),
     }
 
 

@@ -182,12 +182,14 @@ TEST_F(CliPatrolTest, ReportsEveryAddressAndFailsWhenOneFails) {
   server_.Serve("/cli/blocked.dat", "cannot be put in place");
   server_.SetRules("/cli/drop.dat drop=3\n/cli/huge.dat length=300000000\n");
   const std::string refused = "http://127.0.0.1:1/cli/refused.dat";
+  const std::string nowhere = "http://costupdate-test.invalid/cli/nowhere.dat";
   WriteList({{"月次単価", server_.Url("/cli/new.dat")},
              {"same", server_.Url("/cli/same.dat")},
              {"missing", server_.Url("/cli/missing.dat")},
              {"drop", server_.Url("/cli/drop.dat")},
              {"huge", server_.Url("/cli/huge.dat")},
              {"refused", refused},
+             {"nowhere", nowhere},
              {"blocked", server_.Url("/cli/blocked.dat")}});
   fs::create_directories(dir_ + kCacheDirName);
   WriteFile(Cache(server_.Url("/cli/same.dat")), "same contents");
@@ -202,8 +204,9 @@ TEST_F(CliPatrolTest, ReportsEveryAddressAndFailsWhenOneFails) {
                 server_.Url("/cli/missing.dat") + "\tfailed: HTTP status 404\n" + "drop\t" +
                 server_.Url("/cli/drop.dat") + "\tfailed: short body\n" + "huge\t" +
                 server_.Url("/cli/huge.dat") + "\tfailed: too large\n" + "refused\t" + refused +
-                "\tfailed: connection\n" + "blocked\t" + server_.Url("/cli/blocked.dat") +
-                "\tfailed: cache write\n" + "written 1, unchanged 1, failed 5\n",
+                "\tfailed: cannot connect\n" + "nowhere\t" + nowhere +
+                "\tfailed: host not found\n" + "blocked\t" + server_.Url("/cli/blocked.dat") +
+                "\tfailed: cache write\n" + "written 1, unchanged 1, failed 6\n",
             r.out);
   EXPECT_EQ("", r.err);
   EXPECT_TRUE(fs::is_directory(Cache(server_.Url("/cli/blocked.dat"))));

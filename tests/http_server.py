@@ -3,7 +3,8 @@
 and misbehaves on request, path by path.
 
 usage: http_server.py [--root DIR] [--port N] [--rule PATH BEHAVIOURS]... [--rules FILE]
-                      [--log FILE] [--port-file FILE] [--timeout SECONDS] [-- COMMAND ARGS...]
+                      [--log FILE] [--port-file FILE] [--tls DIR] [--timeout SECONDS]
+                      [-- COMMAND ARGS...]
 
   --root DIR        folder served: GET /a/b.dat answers with DIR/a/b.dat, read afresh on every
                     request (default: the current folder); a missing file is a 404
@@ -15,6 +16,13 @@ usage: http_server.py [--root DIR] [--port N] [--rule PATH BEHAVIOURS]... [--rul
   --log FILE        one JSON line per request: time, method, path and the request headers
                     (emptied at the start)
   --port-file FILE  the port, written once the server listens (for scripts)
+  --tls DIR         also serves the same folder and rules over https, on four more ports:
+                    certificates made in DIR with openssl at start: a test CA (DIR/ca.der,
+                    to be trusted by the client) and, signed by it, one for 127.0.0.1
+                    (HTTPS_TEST_PORT), one for another name (HTTPS_OTHER_NAME_PORT), an
+                    expired one (HTTPS_EXPIRED_PORT); and one from a CA nobody trusts
+                    (HTTPS_UNTRUSTED_PORT). The four ports and HTTPS_TEST_CA (the CA's DER
+                    file) go into COMMAND's environment and, as NAME=VALUE lines, DIR/ports
   --timeout S       ends the server (and kills COMMAND) after S seconds; 0: no limit
   -- COMMAND        runs COMMAND with HTTP_TEST_PORT, HTTP_TEST_ROOT, HTTP_TEST_RULES and
                     HTTP_TEST_LOG in its environment, stops when it ends and exits with its
@@ -43,6 +51,7 @@ import os
 import select
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import threading
@@ -180,6 +189,88 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     return
 
 
+CA_CONFIG = """[ca]
+default_ca = test
+[test]
+database = index.txt
+new_certs_dir = .
+serial = serial
+default_md = sha256
+policy = any
+unique_subject = no
+[any]
+commonName = supplied
+[good]
+basicConstraints = CA:FALSE
+extendedKeyUsage = serverAuth
+# Wine matches the host of an address against DNS names only, even an IP address's.
+subjectAltName = IP:127.0.0.1, DNS:127.0.0.1, DNS:localhost
+[other]
+basicConstraints = CA:FALSE
+extendedKeyUsage = serverAuth
+subjectAltName = DNS:other-name.invalid
+"""
+
+
+def make_certificates(folder):
+    """The test CA, the rogue CA and the four servers' certificates: {name: (cert, key)}."""
+    os.makedirs(folder, exist_ok=True)
+
+    def openssl(*args):
+        subprocess.run(("openssl",) + args, cwd=folder, check=True, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.PIPE)
+
+    with open(os.path.join(folder, "ca.cnf"), "w") as f:
+        f.write(CA_CONFIG)
+    open(os.path.join(folder, "index.txt"), "w").close()
+    with open(os.path.join(folder, "serial"), "w") as f:
+        f.write("%016x\n" % int(time.time() * 1000))  # fresh serials on every run
+    for ca, name in (("ca", "costupdate test CA"), ("rogue", "costupdate untrusted CA")):
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", ca + ".key", "-out",
+                ca + ".pem", "-days", "30", "-subj", "/CN=" + name)
+    openssl("x509", "-in", "ca.pem", "-outform", "DER", "-out", "ca.der")
+    servers = {
+        # name: signing CA, extensions, validity
+        "good": ("ca", "good", ("-days", "30")),
+        "other": ("ca", "other", ("-days", "30")),
+        "expired": ("ca", "good", ("-startdate", "20200101000000Z", "-enddate",
+                                   "20200201000000Z")),
+        "untrusted": ("rogue", "good", ("-days", "30")),
+    }
+    out = {}
+    for name, (ca, extensions, validity) in servers.items():
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key", "-out",
+                name + ".csr", "-subj", "/CN=127.0.0.1")
+        openssl("ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", ca + ".pem", "-keyfile",
+                ca + ".key", "-in", name + ".csr", "-out", name + ".pem", "-extensions",
+                extensions, *validity)
+        out[name] = (os.path.join(folder, name + ".pem"), os.path.join(folder, name + ".key"))
+    return out
+
+
+def start_tls_servers(folder):
+    """The https servers over the same handler; their environment variables."""
+    env = {"HTTPS_TEST_CA": os.path.abspath(os.path.join(folder, "ca.der"))}
+    names = {"good": "HTTPS_TEST_PORT", "other": "HTTPS_OTHER_NAME_PORT",
+             "expired": "HTTPS_EXPIRED_PORT", "untrusted": "HTTPS_UNTRUSTED_PORT"}
+    servers = []
+    for name, (cert, key) in make_certificates(folder).items():
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        server = Server(("127.0.0.1", 0), Handler)
+        # The handshake in the handler's thread: a client that never completes one must
+        # not hold up the others.
+        server.socket = context.wrap_socket(server.socket, server_side=True,
+                                            do_handshake_on_connect=False)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        env[names[name]] = str(server.server_address[1])
+        servers.append(server)
+    with open(os.path.join(folder, "ports.part"), "w") as f:
+        f.writelines("%s=%s\n" % item for item in sorted(env.items()))
+    os.replace(os.path.join(folder, "ports.part"), os.path.join(folder, "ports"))
+    return servers, env
+
+
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     request_queue_size = 512  # hundreds of downloads connect at once
@@ -201,6 +292,7 @@ def main():
     parser.add_argument("--rules")
     parser.add_argument("--log")
     parser.add_argument("--port-file")
+    parser.add_argument("--tls")
     parser.add_argument("--timeout", type=float, default=0)
     args = parser.parse_args(argv)
 
@@ -208,6 +300,7 @@ def main():
     server = Server(("127.0.0.1", args.port), Handler)
     port = server.server_address[1]
     threading.Thread(target=server.serve_forever, daemon=True).start()
+    tls_servers, tls_env = start_tls_servers(args.tls) if args.tls else ([], {})
     if args.port_file:
         with open(args.port_file + ".part", "w") as f:
             f.write("%d\n" % port)
@@ -218,7 +311,7 @@ def main():
     if command:
         env = dict(os.environ, HTTP_TEST_PORT=str(port), HTTP_TEST_ROOT=Handler.config.root,
                    HTTP_TEST_RULES=os.path.abspath(args.rules) if args.rules else "",
-                   HTTP_TEST_LOG=os.path.abspath(args.log) if args.log else "")
+                   HTTP_TEST_LOG=os.path.abspath(args.log) if args.log else "", **tls_env)
         child = subprocess.Popen(command, env=env, start_new_session=True)
         try:
             code = child.wait(timeout=None if deadline is None else deadline - time.time())
@@ -232,8 +325,9 @@ def main():
         signal.signal(signal.SIGTERM, lambda *_: stop.set())
         signal.signal(signal.SIGINT, lambda *_: stop.set())
         stop.wait(None if deadline is None else max(0, deadline - time.time()))
-    server.shutdown()
-    server.server_close()
+    for s in [server] + tls_servers:
+        s.shutdown()
+        s.server_close()
     return code
 
 

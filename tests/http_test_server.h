@@ -27,6 +27,16 @@ class TestServer {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
 
+  // With --tls: the https server's address for path, the server named by its port's
+  // variable (HTTPS_TEST_PORT, HTTPS_OTHER_NAME_PORT, HTTPS_EXPIRED_PORT,
+  // HTTPS_UNTRUSTED_PORT); it serves the same folder and rules.
+  std::string HttpsUrl(const char* port_variable, const std::string& path) const {
+    const char* port = std::getenv(port_variable);
+    return "https://127.0.0.1:" + std::string(port ? port : "0") + path;
+  }
+  // The test CA's DER file; empty without --tls.
+  std::string TestCa() const { return Local(std::getenv("HTTPS_TEST_CA")); }
+
   // Puts bytes where the server finds path.
   void Serve(const std::string& path, const std::string& bytes) const {
     std::filesystem::path file = std::filesystem::path(root_) / path.substr(1);

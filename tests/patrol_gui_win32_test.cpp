@@ -22,6 +22,7 @@
 #include "resources/resource.h"
 #include "tests/gui_process_win32.h"
 #include "tests/http_test_server.h"
+#include "tests/test_ca_win32.h"
 #include "tests/test_dirs_win32.h"
 #include "view/item_view.h"
 
@@ -43,6 +44,56 @@ struct Case {
 };
 
 const std::string kSlow(3000, 's');
+
+const char kBoxCaption[] = "単価アップデートプログラム";
+const char kBoxFirstLine[] =
+    "次の更新先から取得できませんでした。前回取得したファイルはそのまま残っています。";
+
+// The message box a Patrol may show, watched for from another thread while the GUI
+// thread runs the Patrol: its text and buttons and what the window showed meanwhile; it
+// is answered with OK.
+class BoxWatcher {
+ public:
+  BoxWatcher() : thread_([this] { Watch(); }) {}
+  // Call once the Patrol's command has returned: a box comes before that or not at all.
+  void Finish() {
+    done_ = true;
+    thread_.join();
+  }
+  bool seen = false;
+  std::string text;
+  bool only_ok = false;       // an OK button and no other
+  bool warning_icon = false;  // the system's warning icon
+  int loaded_at_box = -1;     // FileLoaded while the box showed
+  int selector_lines_at_box = -1;
+
+ private:
+  void Watch() {
+    while (!done_) {
+      HWND box = FindWindowA("#32770", kBoxCaption);
+      if (!box || !IsWindowVisible(box)) {
+        Sleep(20);
+        continue;
+      }
+      seen = true;
+      char buffer[16384] = "";
+      GetDlgItemTextA(box, 0xFFFF, buffer, sizeof buffer);
+      text = buffer;
+      only_ok = GetDlgItem(box, IDOK) && !GetDlgItem(box, IDCANCEL) && !GetDlgItem(box, IDYES) &&
+                !GetDlgItem(box, IDNO);
+      // Wine's and Windows' message boxes keep their icon in control 0x440.
+      HICON icon = HICON(SendDlgItemMessageA(box, 0x440, STM_GETICON, 0, 0));
+      warning_icon = icon && icon == LoadIconA(nullptr, IDI_WARNING);
+      loaded_at_box = FileLoaded;
+      selector_lines_at_box = int(SendMessageA(MainBars.file_selector, CB_GETCOUNT, 0, 0));
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      for (int i = 0; i < 400 && IsWindow(box); ++i) Sleep(20);
+      return;
+    }
+  }
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
 
 const Case kCases[] = {
     // Line 0, loaded after the Patrol: a new cache file.
@@ -196,10 +247,26 @@ TEST_F(PatrolWindowTest, RefreshesTheCacheTheSelectorAndTheGrid) {
       Sleep(5);
     }
   });
+  BoxWatcher box;
   ClickPatrol();
+  box.Finish();
   patrolling = false;
   watcher.join();
   EXPECT_TRUE(saw_wait);
+  // One box, after the refresh, naming the failed addresses in list order.
+  EXPECT_TRUE(box.seen);
+  EXPECT_EQ(std::string(kBoxFirstLine) +
+                "\n・missing.dat: HTTP ステータス 404"
+                "\n・500.dat: HTTP ステータス 500"
+                "\n・304.dat: HTTP ステータス 304"
+                "\n・drop.dat: 受信が途中で切れました"
+                "\n・huge.dat: ファイルが大きすぎます"
+                "\n・never.dat: HTTP ステータス 404",
+            box.text);
+  EXPECT_TRUE(box.only_ok);
+  EXPECT_TRUE(box.warning_icon);
+  EXPECT_EQ(1, box.loaded_at_box);
+  EXPECT_EQ(int(std::size(kCases)), box.selector_lines_at_box);
 
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.path);
@@ -246,7 +313,11 @@ TEST_F(PatrolWindowTest, AllFailedStillRefreshes) {
   // A file appears behind the program's back; the Patrol's refresh shows it.
   Write(Cache("/patrol/down.dat"), kUpdateFile);
   EXPECT_EQ(0, FileLoaded);
+  BoxWatcher box;
   ClickPatrol();
+  box.Finish();
+  EXPECT_EQ(std::string(kBoxFirstLine) + "\n・down: HTTP ステータス 500", box.text);
+  EXPECT_EQ(1, box.loaded_at_box);
   EXPECT_EQ(kUpdateFile, Read(Cache("/patrol/down.dat")));
   EXPECT_EQ(1, FileLoaded);
   EXPECT_EQ(2, Store.count);
@@ -293,8 +364,11 @@ TEST_F(PatrolWindowTest, WindowAnswersDuringASlowPatrolAndStops) {
     PostMessageA(window_, WM_COMMAND, IDC_PATROL, 0);  // a second 更新: refused
     probe_while_busy();
   });
+  BoxWatcher all_fetched;
   ClickPatrol();
+  all_fetched.Finish();
   prober.join();
+  EXPECT_FALSE(all_fetched.seen) << all_fetched.text;
   EXPECT_GE(probes, 10);
   EXPECT_EQ(0, late);
   EXPECT_EQ(1u, server_.Requests("/patrol/slower.dat").size());
@@ -319,9 +393,12 @@ TEST_F(PatrolWindowTest, WindowAnswersDuringASlowPatrolAndStops) {
       probe_while_busy();
     });
     auto start = std::chrono::steady_clock::now();
+    BoxWatcher stopped;
     ClickPatrol();
     auto took = std::chrono::steady_clock::now() - start;
+    stopped.Finish();
     stopper.join();
+    EXPECT_FALSE(stopped.seen) << stopped.text;
     EXPECT_LT(took, std::chrono::milliseconds(6000));  // well before the answers come
     EXPECT_EQ(0, late);
     EXPECT_EQ("quick, new contents", Read(Cache("/patrol/quicker.dat")));
@@ -332,6 +409,96 @@ TEST_F(PatrolWindowTest, WindowAnswersDuringASlowPatrolAndStops) {
     Write(Cache("/patrol/quicker.dat"), kUpdateFile);
   }
   window_ = nullptr;
+}
+
+// https addresses and every kind of network failure, told in the box by the names the
+// check list gives them; with more than 20 failed, the rest are counted.
+TEST_F(PatrolWindowTest, BoxTellsEachFailureWithItsReason) {
+  ASSERT_FALSE(server_.TestCa().empty()) << "run this program through http_server.py --tls DIR";
+  ASSERT_EQ("", TrustTestCaFromHelper(server_.TestCa()));
+  server_.Serve("/box/a.dat", kUpdateFile);
+  const std::string good = server_.HttpsUrl("HTTPS_TEST_PORT", "/box/a.dat");
+  server_.SetRules("/box/down.dat redirect=" + server_.Url("/box/a.dat") + "\n");
+  const struct {
+    const char* name;
+    std::string url;
+    const char* reason;  // null: fetched
+  } cases[] = {
+      {"https", good, nullptr},
+      {"信頼されない", server_.HttpsUrl("HTTPS_UNTRUSTED_PORT", "/box/a.dat"),
+       "証明書が信頼されていません"},
+      {"別名", server_.HttpsUrl("HTTPS_OTHER_NAME_PORT", "/box/a.dat"),
+       "証明書の名前が一致しません"},
+      {"期限切れ", server_.HttpsUrl("HTTPS_EXPIRED_PORT", "/box/a.dat"),
+       "証明書の有効期限が切れています"},
+      {"http へ", server_.HttpsUrl("HTTPS_TEST_PORT", "/box/down.dat"),
+       "暗号化されない http に転送されたため受け取りませんでした"},
+      {"閉じたポート", "http://127.0.0.1:1/box/a.dat", "サーバーに接続できません"},
+      {"ない名前", "http://costupdate-test.invalid/box/a.dat", "サーバーが見つかりません"},
+  };
+  for (int missing : {0, 13, 14, 20}) {
+    SCOPED_TRACE(missing);
+    std::string list, want = kBoxFirstLine;
+    int failed = 0;
+    for (const auto& c : cases) {
+      list += std::string(c.name) + "," + c.url + "\r\n";
+      if (c.reason && ++failed <= 20) want += "\n・" + std::string(c.name) + ": " + c.reason;
+    }
+    // More failed addresses after them: 404s.
+    for (int i = 0; i < missing; ++i) {
+      std::string name = "m" + std::to_string(i);
+      list += name + "," + server_.Url("/box/missing" + std::to_string(i) + ".dat") + "\r\n";
+      if (++failed <= 20) want += "\n・" + name + ": HTTP ステータス 404";
+    }
+    if (failed > 20) want += "\nほか " + std::to_string(failed - 20) + " 件";
+    Write(dir_ + "FavoriteList.txt", list.c_str());
+    Open();
+    BoxWatcher box;
+    ClickPatrol();
+    box.Finish();
+    EXPECT_EQ(want, box.text);
+    // The https address was fetched: line 0 is loaded.
+    EXPECT_EQ(1, box.loaded_at_box);
+    char https_cache[kCachePathSize];
+    ASSERT_EQ(1, CachePath(https_cache, ProgramDir, good.c_str()));
+    EXPECT_EQ(kUpdateFile, Read(https_cache));
+    DestroyWindow(window_);
+    window_ = nullptr;
+    Pump();
+  }
+}
+
+// Esc while the only server answers after 3 s: the window is back at once, and what that
+// server sends later is not written.
+TEST_F(PatrolWindowTest, EscGivesTheWindowBackAtOnce) {
+  server_.Serve("/patrol/late.dat", "late bytes");
+  server_.SetRules("/patrol/late.dat delay=3000\n");
+  Write(dir_ + "FavoriteList.txt", ("late," + server_.Url("/patrol/late.dat") + "\r\n").c_str());
+  Write(Cache("/patrol/late.dat"), kOld);
+  Open();
+  std::atomic<long long> esc_at{0};
+  std::thread stopper([&] {
+    for (int i = 0; i < 500 && !IsBusy(); ++i) Sleep(10);
+    // The request is under way before the user gives up on it.
+    for (int i = 0; i < 500 && server_.Requests("/patrol/late.dat").empty(); ++i) Sleep(10);
+    Sleep(200);
+    esc_at = std::chrono::steady_clock::now().time_since_epoch().count();
+    PostMessageA(window_, WM_KEYDOWN, VK_ESCAPE, 0);
+  });
+  BoxWatcher box;
+  ClickPatrol();
+  auto back = std::chrono::steady_clock::now().time_since_epoch().count();
+  box.Finish();
+  stopper.join();
+  ASSERT_NE(0, esc_at.load());
+  EXPECT_LT(std::chrono::steady_clock::duration(back - esc_at.load()),
+            std::chrono::milliseconds(300));
+  EXPECT_FALSE(box.seen) << box.text;
+  EXPECT_FALSE(IsBusy());
+  // The abandoned download ends by itself after the answer; its bytes go nowhere.
+  Sleep(3500);
+  Pump();
+  EXPECT_EQ(kOld, Read(Cache("/patrol/late.dat")));
 }
 
 }  // namespace

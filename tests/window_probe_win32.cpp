@@ -8,12 +8,16 @@
 #include <cstring>
 #include <utility>
 
+#include "tests/test_ca_win32.h"
+
 // window_probe wait CLASS TIMEOUT_MS: prints "title=<hex bytes> width=W height=H visible=V
 //   view=N rebar=N toolbars=N combos=N" (the last four count child windows by class)
 // window_probe close CLASS: posts WM_CLOSE to the window
 // window_probe press CLASS ID: toggles the tool-bar check button ID of the window and
 //   posts its command, as a click does
 // window_probe command CLASS TIMEOUT_MS ID: posts command ID to the window (a push button)
+// window_probe trust-ca FILE: makes the DER certificate FILE (tests/http_server.py --tls's
+//   test CA) a trusted root of the prefix, for the demo's https address
 // Dialogs and message boxes are named by their caption with "dialog:" before it:
 // window_probe click dialog:CAPTION TIMEOUT_MS ID: posts a click to the dialog's button ID
 // window_probe answer dialog:CAPTION TIMEOUT_MS ID: ends a message box with button ID
@@ -116,6 +120,11 @@ int main(int argc, char** argv) {
         "usage: window_probe wait|close|text CLASS [TIMEOUT_MS] | press|command|click|answer "
         "CLASS TIMEOUT_MS ID | pick CLASS TIMEOUT_MS LIST ROW\n");
     return 2;
+  }
+  if (std::strcmp(argv[1], "trust-ca") == 0) {
+    std::string error = TrustTestCa(argv[2]);
+    if (!error.empty()) std::fprintf(stderr, "window_probe: %s\n", error.c_str());
+    return error.empty() ? 0 : 1;
   }
   DWORD timeout = argc > 3 ? DWORD(std::strtoul(argv[3], nullptr, 10)) : 0;
   HWND window = WaitFor(argv[2], timeout);
