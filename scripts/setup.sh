@@ -15,7 +15,7 @@ apt_update() {
 
 packages=(cmake ninja-build g++ libgtest-dev googletest libbenchmark-dev g++-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-posix wine wine64 xvfb xauth xdotool locales fonts-ipafont-gothic libsqlite3-dev sqlite3 tcl
-  imagemagick scrot gcovr python3 xz-utils time clang libclang-rt-14-dev)
+  imagemagick scrot gcovr python3 xz-utils time clang libclang-rt-14-dev openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
