@@ -1,6 +1,8 @@
 #!/bin/bash
 # Installs what the build and the tests need on a Debian 12 machine; a second run does no work.
 set -euo pipefail
+# Set by a script that ran this already (test.sh before fuzz.sh): nothing to do, nothing said.
+[ -z "${COSTUPDATE_SETUP_DONE:-}" ] || exit 0
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cache="$root/.cache"
 
