@@ -5,10 +5,12 @@
 
 namespace {
 
+const char kCheckName[] = "costupdate-write-check.tmp";
+
 // One file in folder: created, closed and removed. The process number keeps two programs
 // starting together apart.
 bool TryFile(Disk* disk, const std::string& folder, const char* shown, std::string* reason) {
-  std::string path = folder + "costupdate-write-check.tmp" + std::to_string(disk->ProcessId());
+  std::string path = folder + kCheckName + std::to_string(disk->ProcessId());
   Disk::File file = disk->Create(path.c_str());
   if (file == Disk::kNoFile) {
     disk->Remove(path.c_str());  // a failed create may still have left a name behind
@@ -23,6 +25,13 @@ bool TryFile(Disk* disk, const std::string& folder, const char* shown, std::stri
   if (!closed) {
     *reason = std::string("a file created in ") + shown + " cannot be closed";
     return false;
+  }
+  // Files of programs that ended between their create and their remove; not one that
+  // another program starting now has open.
+  const std::string prefix = folder + kCheckName;
+  for (const std::string& name : disk->NamesStartingWith(prefix.c_str())) {
+    if (name.compare(0, sizeof kCheckName - 1, kCheckName) == 0)
+      disk->RemoveUnlessOpen((folder + name).c_str());
   }
   return true;
 }

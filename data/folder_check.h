@@ -9,5 +9,5 @@
 // True when a new file can be created, closed and removed in program_dir (ending with its
 // separator) and in its cache folder, which is made first when missing. Otherwise false, with
 // *reason saying which step failed where; a file that was made but cannot be removed is
-// reported too. Nothing is left behind that could be removed.
+// reported too. Check files left by programs that ended in the middle are removed.
 bool CanWriteProgramDir(Disk* disk, const char* program_dir, std::string* reason);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -12,6 +13,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+const char kSeparator[] = "\\";
+#else
+const char kSeparator[] = "/";
+#endif
 
 // Fails one kind of step, only for paths inside the folder named by fail_in.
 class FolderFaultDisk : public FaultyDisk {
@@ -49,7 +56,7 @@ class FolderFaultDisk : public FaultyDisk {
 
 TEST(CanWriteProgramDir, EachStepInEachFolder) {
   fs::path dir = fs::path(::testing::TempDir()) / "folder_check";
-  const std::string program_dir = dir.string() + "/";
+  const std::string program_dir = dir.string() + kSeparator;
   const std::string cache_dir = program_dir + kCacheDirName;
   struct Case {
     FolderFaultDisk::Step step;
@@ -90,6 +97,24 @@ TEST(CanWriteProgramDir, EachStepInEachFolder) {
     EXPECT_EQ(files, c.files_left);
     EXPECT_EQ(fs::is_directory(cache_dir), c.step != FolderFaultDisk::kMakeFolder);
   }
+  fs::remove_all(dir);
+}
+
+// A program killed between its create and its remove left its file; the next check
+// removes it, in both folders, and leaves other files alone.
+TEST(CanWriteProgramDir, RemovesCheckFilesLeftBehind) {
+  fs::path dir = fs::path(::testing::TempDir()) / "folder_check_left";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "HDTMP");
+  const char* names[] = {"costupdate-write-check.tmp1", "HDTMP/costupdate-write-check.tmp77",
+                         "costupdate-write-check.txt", "FavoriteList.txt"};
+  for (const char* name : names) std::fclose(std::fopen((dir / name).string().c_str(), "wb"));
+  std::string reason;
+  EXPECT_TRUE(CanWriteProgramDir(RealDisk(), (dir.string() + kSeparator).c_str(), &reason));
+  EXPECT_FALSE(fs::exists(dir / names[0]));
+  EXPECT_FALSE(fs::exists(dir / names[1]));
+  EXPECT_TRUE(fs::exists(dir / names[2]));
+  EXPECT_TRUE(fs::exists(dir / names[3]));
   fs::remove_all(dir);
 }
 
