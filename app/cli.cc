@@ -345,6 +345,7 @@ CliResult RunCli(int argc, const char* const* args, const char* default_dir,
   std::string error;
   PriceLibrary* library = nullptr;
   if (!WritableWhereNeeded(o, &result)) {
+    // refused: result says why
   } else if (o.command == "patrol") {
     Patrol(&result);
   } else if (!(library = open_library(ProgramDir, &error))) {

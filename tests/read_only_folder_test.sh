@@ -34,6 +34,7 @@ cleanup() {
   [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
+trap 'exit 1' TERM INT HUP  # a test killed by its time limit lifts the flag too
 chattr +i "$work" "$work/HDTMP" 2>/dev/null || true
 if touch "$work/probe.tmp" 2>/dev/null; then
   rm -f "$work/probe.tmp"
