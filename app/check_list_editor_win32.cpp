@@ -6,6 +6,7 @@
 #include "app/check_list_editor.h"
 #include "app/globals.h"
 #include "app/main_window.h"
+#include "app/read_only_folder.h"
 #include "checklist/editor_logic.h"
 #include "net/download_task.h"
 
@@ -97,6 +98,8 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     case WM_COMMAND: {
       // Nothing else runs inside the refresh's wait.
       if (IsBusy()) return 1;
+      // A changed list would be lost on OK: the dialog stays open, and Cancel ends it.
+      if (LOWORD(wparam) == IDOK && CheckListChanged && RefuseReadOnlyFolder(dialog)) return 1;
       int end_code = 0;
       if (!EditorCommand(&controls, LOWORD(wparam), HIWORD(wparam), &CheckList, &CandidateList,
                          FetchCandidates, &end_code))

@@ -14,10 +14,12 @@
 #include "app/utf8.h"
 #include "checklist/url_list.h"
 #include "data/disk.h"
+#include "data/folder_check.h"
 #include "data/item_store.h"
 #include "data/undo.h"
 #include "net/patrol_core.h"
 #include "net/patrol_report.h"
+#include "text/path_separator.h"
 #include "view/item_fields.h"
 
 const char kCliUsage[] =
@@ -32,8 +34,10 @@ namespace {
 
 #ifdef _WIN32
 const char kSeparator = '\\';
+const char kSeparators[] = "\\/";
 #else
 const char kSeparator = '/';
+const char kSeparators[] = "/";
 #endif
 
 struct Options {
@@ -270,6 +274,15 @@ void Undo(PriceLibrary* library, CliResult* result) {
 
 // The GUI's Patrol, reported line by line; the database is not needed.
 void Patrol(CliResult* result) {
+  // A scheduled Patrol without its list would otherwise do nothing and report success.
+  std::string list_path = CheckList.GetFilePath();
+  Disk::File list_file = RealDisk()->OpenForRead(list_path.c_str());
+  if (list_file == Disk::kNoFile) {
+    result->err = "costupdate-cli: no check list at " + list_path + "\n";
+    result->exit_code = 1;
+    return;
+  }
+  RealDisk()->Close(list_file);
   CheckList.Load();
   std::vector<PatrolLine> lines =
       RunPatrolCore(PatrolEntries(CheckList), ProgramDir, NewHttpTransport, RealDisk());
@@ -288,10 +301,23 @@ void Patrol(CliResult* result) {
   if (failed) result->exit_code = 3;
 }
 
+// The commands that write into the program folder are refused before they start when it
+// cannot be written; the others work in a read-only folder.
+bool WritableWhereNeeded(const Options& o, CliResult* result) {
+  if (o.command != "patrol" && o.command != "apply" && !(o.command == "undo" && !o.list))
+    return true;
+  std::string reason;
+  if (CanWriteProgramDir(RealDisk(), ProgramDir, &reason)) return true;
+  result->err =
+      std::string("costupdate-cli: cannot write into ") + ProgramDir + ": " + reason + "\n";
+  result->exit_code = 1;
+  return false;
+}
+
 }  // namespace
 
 CliResult RunCli(int argc, const char* const* args, const char* default_dir,
-                 const LibraryOpener& open_library) {
+                 const LibraryOpener& open_library, LeadBytePredicate is_lead_byte) {
   CliResult result{0, "", ""};
   for (int i = 0; i < argc; ++i) {
     if (std::strcmp(args[i], "--help") == 0) {
@@ -307,7 +333,8 @@ CliResult RunCli(int argc, const char* const* args, const char* default_dir,
     result.err = "costupdate-cli: " + usage_error + " (see --help)\n";
     return result;
   }
-  if (o.dir.back() != kSeparator && o.dir.back() != '/') o.dir += kSeparator;
+  // A folder named 単価表 ends in the byte 0x5C, which is no separator there.
+  AppendSeparator(&o.dir, kSeparator, kSeparators, is_lead_byte);
   if (o.dir.size() >= sizeof ProgramDir) {
     result.exit_code = 2;
     result.err = "costupdate-cli: the folder name is too long\n";
@@ -318,7 +345,9 @@ CliResult RunCli(int argc, const char* const* args, const char* default_dir,
 
   std::string error;
   PriceLibrary* library = nullptr;
-  if (o.command == "patrol") {
+  if (!WritableWhereNeeded(o, &result)) {
+    // refused: result says why
+  } else if (o.command == "patrol") {
     Patrol(&result);
   } else if (!(library = open_library(ProgramDir, &error))) {
     result.exit_code = 1;

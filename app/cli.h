@@ -5,6 +5,7 @@
 #include <string>
 
 #include "data/price_library.h"
+#include "text/path_separator.h"
 
 // Opens the database library for a program directory (ending with its separator);
 // null with *error set when it cannot.
@@ -19,8 +20,10 @@ struct CliResult {
 };
 
 // args are the arguments after the program name. default_dir is the executable's folder.
-// The library belongs to the caller's opener and is not deleted here.
+// The library belongs to the caller's opener and is not deleted here. is_lead_byte is the
+// code page's rule for the bytes of --dir (Windows passes the ANSI code page's).
 CliResult RunCli(int argc, const char* const* args, const char* default_dir,
-                 const LibraryOpener& open_library);
+                 const LibraryOpener& open_library,
+                 LeadBytePredicate is_lead_byte = IsSjisLeadByte);
 
 extern const char kCliUsage[];

@@ -178,6 +178,65 @@ TEST_F(Cli, Failures) {
   }
 }
 
+TEST_F(Cli, PatrolWithoutCheckListFails) {
+  CliResult r = Run({"patrol"});
+  EXPECT_EQ(1, r.exit_code);
+  EXPECT_EQ("costupdate-cli: no check list at " + dir_ + "FavoriteList.txt\n", r.err);
+  EXPECT_EQ("", r.out);
+}
+
+// Folders named with characters whose second byte is 0x5C ('\'), given with and without a
+// separator after them: every command finds its files inside the folder.
+TEST_F(Cli, FolderNamesEndingInABackslashByte) {
+  const char* const characters[] = {"表", "ソ", "能", "予", "十", "申", "構", "貼", "暴", "欺"};
+  for (const char* c : characters) {
+    const std::string folder = dir_ + "単価" + c;
+#ifdef _WIN32
+    std::system(("mkdir \"" + folder + "\" 2>nul").c_str());
+#else
+    std::system(("mkdir -p '" + folder + "'").c_str());
+#endif
+    const std::string with_separator = folder + kSep;
+    for (const std::string& dir : {folder, with_separator}) {
+      SCOPED_TRACE(dir);
+      auto run = [&](std::vector<const char*> args) {
+        args.insert(args.begin(), {"--dir", dir.c_str()});
+        return RunCli(int(args.size()), args.data(), "unused", [this](const char*, std::string*) {
+          library_.reset(new StoreLibrary());
+          return library_.get();
+        });
+      };
+      std::remove((with_separator + "FavoriteList.txt").c_str());
+      CliResult r = run({"patrol"});
+      EXPECT_EQ(1, r.exit_code);
+      EXPECT_EQ("costupdate-cli: no check list at " + with_separator + "FavoriteList.txt\n", r.err);
+
+      // A closed port: the Patrol reads the list and tries its address.
+      WriteFile(with_separator + "FavoriteList.txt", "Monthly,http://127.0.0.1:1/m.dat\r\n");
+      r = run({"patrol"});
+      EXPECT_NE(1, r.exit_code) << r.err;
+      EXPECT_NE(std::string::npos, r.out.find("Monthly\thttp://127.0.0.1:1/m.dat\t")) << r.out;
+
+      char cache[512];
+      ASSERT_EQ(1, CachePath(cache, with_separator.c_str(), "http://127.0.0.1:1/m.dat"));
+      WriteFile(cache, kUpdate);
+      r = run({"catalogue"});
+      EXPECT_EQ(0, r.exit_code) << r.err;
+      EXPECT_EQ(0u, r.out.find("*1\t  Monthly - \t")) << r.out;
+      r = run({"compare", "--line", "1"});
+      EXPECT_NE(std::string::npos, r.out.find("shown 4 of 4\n")) << r.out << r.err;
+      r = run({"apply", "--line", "1", "--new"});
+      EXPECT_EQ(0, r.exit_code) << r.err;
+      EXPECT_NE(std::string::npos, r.out.find("written 4\n")) << r.out;
+      r = run({"undo"});
+      EXPECT_EQ(0, r.exit_code) << r.err;
+      EXPECT_EQ(0u, r.out.find("1-01\trestored\n")) << r.out;
+      r = run({"compare", "--line", "1"});
+      EXPECT_NE(std::string::npos, r.out.find("shown 4 of 4\n")) << r.out << r.err;
+    }
+  }
+}
+
 TEST_F(Cli, HelpPrintsUsage) {
   CliResult r = Run({"--help"});
   EXPECT_EQ(0, r.exit_code);

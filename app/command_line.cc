@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "text/path_separator.h"
+
 const char* SkipProgramName(const char* command_line) {
   const char* p = command_line;
   bool quoted = false;
@@ -42,17 +44,9 @@ CommandLineResult ParseCommandLine(const char* command_line, char* start_file) {
 bool ProgramDirFromModulePath(const char* module_path, char* out, size_t out_size,
                               LeadBytePredicate is_lead_byte) {
   size_t length = std::strlen(module_path);
-  size_t cut = length;  // no separator: the path stays whole
-  // Forwards, so that a trail byte 0x5C of a double-byte character is stepped over;
-  // the first byte is never a cut point of its own.
-  for (size_t i = 0; i < length; ++i) {
-    unsigned char c = static_cast<unsigned char>(module_path[i]);
-    if (is_lead_byte(c) && i + 1 < length) {
-      ++i;
-      continue;
-    }
-    if (i > 0 && (c == '\\' || c == ':')) cut = i + 1;
-  }
+  // The first byte is never a cut point of its own; no separator: the path stays whole.
+  size_t last = FindLastSeparator(module_path, length, "\\:", is_lead_byte);
+  size_t cut = last == kNoSeparator || last == 0 ? length : last + 1;
   if (out_size == 0) return false;
   if (cut >= out_size) {
     out[0] = '\0';

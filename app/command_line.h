@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "text/sjis.h"
+#include "text/path_separator.h"
 
 enum CommandLineResult {
   kCommandLineRun,      // start_file holds the file to offer (maybe empty)
@@ -22,9 +22,6 @@ const char* SkipProgramName(const char* command_line);
 
 // The command line without the program name.
 CommandLineResult ParseCommandLine(const char* command_line, char* start_file);
-
-// Whether a byte starts a double-byte character in the code page of the paths.
-typedef bool (*LeadBytePredicate)(unsigned char byte);
 
 // The directory part of module_path (up to and including its last '\' or ':'; a path
 // without either stays whole). Separator bytes that are the trail byte of a double-byte

@@ -2,6 +2,7 @@
 #include "app/globals.h"
 
 char ProgramDir[256];
+int ProgramDirWritable = 1;
 class CandidateList CandidateList(ProgramDir);
 class CheckList CheckList(ProgramDir);
 char StartFile[512];

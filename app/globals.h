@@ -9,6 +9,9 @@
 
 // Directory of the executable, ending with its separator ("\" on Windows).
 extern char ProgramDir[256];
+// 0 when start-up found that ProgramDir or its cache folder cannot be written: the commands
+// that would write there refuse, saying why.
+extern int ProgramDirWritable;
 // The two lists, their files in ProgramDir; the candidate list is constructed first.
 extern class CandidateList CandidateList;
 extern class CheckList CheckList;

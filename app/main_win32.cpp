@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/globals.h"
 #include "app/main_window.h"
+#include "app/read_only_folder.h"
 #include "data/cache_path.h"
 #include "data/qupra_binding.h"
 
@@ -17,10 +18,12 @@ const char kTitle[] = "単価アップデートプログラム";
 
 void ShowStartError(const char* text) { MessageBoxA(nullptr, text, kTitle, MB_OK | MB_ICONERROR); }
 
-int RunMainWindow() {
+int RunMainWindow(const char* arguments) {
   char cache_dir[sizeof ProgramDir + 8];
   snprintf(cache_dir, sizeof cache_dir, "%s%s", ProgramDir, kCacheDirName);
   CreateDirectoryA(cache_dir, nullptr);  // already there, or fails later where it is used
+  // A folder that cannot be written is told once here rather than by each failing write.
+  if (!CheckProgramDirAtStart(arguments)) return 0;
 
   HWND window = CreateWindowExA(0, kMainWindowClass, kTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                 800, 600, nullptr, nullptr, Instance, nullptr);
@@ -54,9 +57,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   // Not WinMain's own argument: MinGW's start-up code skips tabs before the file name.
   const char* command_line = GetCommandLineA();
+  const char* arguments = SkipProgramName(command_line ? command_line : "");
   char start_file[kStartFileSize];
-  CommandLineResult parsed =
-      ParseCommandLine(SkipProgramName(command_line ? command_line : ""), start_file);
+  CommandLineResult parsed = ParseCommandLine(arguments, start_file);
 
   char error[kBindingErrorSize] = "";
   if (dir_ok) {
@@ -79,5 +82,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   if (!RegisterWindowClasses(Instance)) return 0;
   std::strcpy(StartFile, start_file);
-  return RunMainWindow();
+  return RunMainWindow(arguments);
 }

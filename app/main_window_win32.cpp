@@ -17,6 +17,7 @@
 #include "app/globals.h"
 #include "app/main_window.h"
 #include "app/patrol_window.h"
+#include "app/read_only_folder.h"
 #include "app/selection.h"
 #include "app/tool_bars.h"
 #include "checklist/url_list.h"
@@ -182,16 +183,17 @@ void OnCommand(HWND window, int id, int code) {
       RepaintView(ItemView);
       return;
     case IDC_PATROL: {
+      if (RefuseReadOnlyFolder(window)) return;
       std::string failures = RunPatrol(window);
       ReloadAfterListChange();
       ShowPatrolFailures(window, failures);
       return;
     }
     case IDC_APPLY:
-      OnApply(window);
+      if (!RefuseReadOnlyFolder(window)) OnApply(window);
       return;
     case IDC_UNDO:
-      OnUndo(window);
+      if (!RefuseReadOnlyFolder(window)) OnUndo(window);
       return;
     case IDC_COPY:
       CopyRows(window);

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "text/sjis.h"
+#include "text/path_separator.h"
 
 #ifdef _WIN32
 const char kCacheDirName[] = "HDTMP\\";
@@ -48,20 +48,13 @@ bool IsDotsPart(const std::string& part) {
 // character (表, ソ) is part of that character, for Windows as here.
 bool LeavesCacheDir(const std::string& name) {
   if (!name.empty() && name[0] == '\\') return true;
-  size_t start = 0;
-  for (size_t i = 0; i <= name.size(); ++i) {
-    if (i < name.size() && IsSjisLeadByte(static_cast<unsigned char>(name[i])) &&
-        i + 1 < name.size()) {
-      ++i;
-      continue;
-    }
-    if (i == name.size() || name[i] == '\\') {
-      std::string part = name.substr(start, i - start);
-      if (IsDotsPart(part) || IsDeviceName(part)) return true;
-      start = i + 1;
-    }
+  for (size_t start = 0;;) {
+    size_t end = FindSeparator(name.data(), name.size(), start, "\\");
+    std::string part = name.substr(start, end == kNoSeparator ? std::string::npos : end - start);
+    if (IsDotsPart(part) || IsDeviceName(part)) return true;
+    if (end == kNoSeparator) return false;
+    start = end + 1;
   }
-  return false;
 }
 
 }  // namespace

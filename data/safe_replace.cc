@@ -2,6 +2,7 @@
 #include <string>
 
 #include "data/disk.h"
+#include "text/path_separator.h"
 
 namespace {
 
@@ -12,8 +13,8 @@ size_t TempNumberAt(const std::string& prefix, const std::string& name) {
   if (head == 0 || head == name.size() || head >= prefix.size() ||
       prefix.compare(prefix.size() - head, head, name, 0, head) != 0)
     return 0;
-  char before = prefix[prefix.size() - head - 1];
-  return before == '\\' || before == '/' ? head : 0;
+  // The name must follow a separator, not the trail byte 0x5C of a folder's last character.
+  return IsSeparatorAt(prefix.data(), prefix.size(), prefix.size() - head - 1, "\\/") ? head : 0;
 }
 
 void RemoveStaleTemps(Disk* disk, const char* path) {

@@ -84,6 +84,7 @@ class EditorTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    ProgramDirWritable = 1;
     if (window_) DestroyWindow(window_);
     Pump();
     MSG msg;
@@ -193,6 +194,30 @@ TEST_F(EditorTest, CancelAndUnchangedOkLeaveTheFile) {
     EXPECT_EQ(before, ReadFile("FavoriteList.txt"));
     EXPECT_EQ(2, CheckList.GetCount());
   }
+}
+
+// In a folder that cannot be written, OK after a change says why and keeps the dialog open;
+// OK without a change closes it as usual.
+TEST_F(EditorTest, ReadOnlyFolderRefusesChangedOk) {
+  Open();
+  ProgramDirWritable = 0;
+  const std::string before = ReadFile("FavoriteList.txt");
+  ASSERT_TRUE(Edit([](Driver& d) { d.Close(IDOK); }));
+  EXPECT_TRUE(boxes_.empty());
+  ASSERT_TRUE(Edit([](Driver& d) {
+    d.Type(IDC_NAME_EDIT, "x");
+    d.Type(IDC_URL_EDIT, "http://h/x");
+    d.Click(IDC_ADD_ENTRY);
+    d.ClickAndAnswer(IDOK, "単価アップデートプログラム", IDOK);
+    EXPECT_TRUE(IsWindowVisible(d.dialog)) << "the edits would be lost";
+    d.Close(IDCANCEL);
+  }));
+  ASSERT_EQ(1u, boxes_.size());
+  EXPECT_EQ("単価アップデートプログラム: このフォルダには書き込めません: " + dir_ +
+                "\n更新（巡回）、データベースへの書き込み、チェックリストの編集はできません。",
+            boxes_[0]);
+  EXPECT_EQ(before, ReadFile("FavoriteList.txt"));
+  EXPECT_FALSE(PatrolPosted());
 }
 
 TEST_F(EditorTest, MovesKeepRowsAndFileInOrderAndDeleteAllEmptiesIt) {

@@ -6,12 +6,16 @@
 #include <cstdio>
 #include <string>
 
+#include "text/path_separator.h"
+
 // The test program's folder, with its separator: the built programs and QUPRA.dll are there.
 inline std::string ExeDir() {
   char path[MAX_PATH];
   GetModuleFileNameA(nullptr, path, sizeof path);
   std::string dir = path;
-  return dir.substr(0, dir.find_last_of('\\') + 1);
+  size_t last = FindLastSeparator(dir.data(), dir.size(), "\\",
+                                  [](unsigned char c) { return IsDBCSLeadByte(c) != FALSE; });
+  return dir.substr(0, last == kNoSeparator ? 0 : last + 1);
 }
 
 // A new empty folder under the temporary folder, with its separator.
