@@ -103,17 +103,9 @@ if [ -n "${DISPLAY:-}" ]; then
   exit 0
 fi
 
-# Wine's desktop process keeps the display it started with: let earlier Wine processes of
-# the prefix end first, so that this run's windows open on this run's Xvfb.
-WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}" timeout 60 wineserver -w || true
 # A display of our own, away from xvfb-run's (:99 upwards).
-for display_num in $(seq 300 340); do
-  [ -e "/tmp/.X$display_num-lock" ] || [ -e "/tmp/.X11-unix/X$display_num" ] || break
-done
-Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$display_num"
-sleep 1
+source "$root/scripts/own-display.sh"
+own_display 300 340
 "$run" "$demo/CostUpdate.exe" "$wdemo\\sample.costupdate" &
 app=$!
 "$run" "$bin/window_probe.exe" wait CUMainWndClass 60000

@@ -50,13 +50,8 @@ done
 scripts/wine-prefix.sh
 # Window tests need a display: without one, both suites share an Xvfb of their own.
 if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 100 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  source scripts/own-display.sh
+  own_display 100 140
 fi
 # One Wine server and its system processes for the whole run, instead of a new start for
 # each of the hundreds of short Windows processes. Started with no terminal or pipe of ours,

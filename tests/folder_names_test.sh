@@ -19,14 +19,8 @@ cleanup() {
 }
 trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
-  WINEPREFIX="${WINEPREFIX:-$here/../build/windows/wineprefix}" timeout 60 wineserver -w || true
-  for display_num in $(seq 381 420); do
-    [ -e "/tmp/.X$display_num-lock" ] || [ -e "/tmp/.X11-unix/X$display_num" ] || break
-  done
-  Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=":$display_num"
-  sleep 1
+  source "$here/../scripts/own-display.sh"
+  own_display 381 420
 fi
 
 # Runs the CLI from the work folder, not the program folder; output in out.txt and err.txt.

@@ -22,14 +22,8 @@ trap 'rc=$?; [[ $- != *e* ]] || echo "FAIL: line $LINENO: $BASH_COMMAND ended wi
 # processes of the prefix end first, so that this run's windows open on this run's Xvfb.
 xvfb=
 if [ -z "${DISPLAY:-}" ]; then
-  WINEPREFIX="${WINEPREFIX:-$here/../build/windows/wineprefix}" timeout 60 wineserver -w || true
-  for display_num in $(seq 300 340); do
-    [ -e "/tmp/.X$display_num-lock" ] || [ -e "/tmp/.X11-unix/X$display_num" ] || break
-  done
-  Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=":$display_num"
-  sleep 1
+  source "$here/../scripts/own-display.sh"
+  own_display 300 340
 fi
 cleanup() {
   "$run" "$probe" close CUMainWndClass 0 >/dev/null 2>&1 || true

@@ -41,7 +41,8 @@ if touch "$work/probe.tmp" 2>/dev/null; then
   echo "read_only_folder_test: SKIPPED (chattr +i does not take effect on this file system)"
   exit 77
 fi
-before="$(cd "$work" && ls -laR --time-style=full-iso . && md5sum qupra.db)"
+# The folder itself and all in it; its parent holds the test's own output.
+before="$(cd "$work" && find . -printf "%p %y %s %m %T@\n" | sort && md5sum qupra.db)"
 
 cli() { (cd "$work" && "$run" "$work/costupdate-cli.exe" "$@" > "$work/../ro-out.txt" 2> "$work/../ro-err.txt"); }
 # catalogue and compare read only.
@@ -67,14 +68,8 @@ done
 
 # The window, on a display of its own unless the test runs on one.
 if [ -z "${DISPLAY:-}" ]; then
-  WINEPREFIX="${WINEPREFIX:-$here/../build/windows/wineprefix}" timeout 60 wineserver -w || true
-  for display_num in $(seq 341 380); do
-    [ -e "/tmp/.X$display_num-lock" ] || [ -e "/tmp/.X11-unix/X$display_num" ] || break
-  done
-  Xvfb ":$display_num" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=":$display_num"
-  sleep 1
+  source "$here/../scripts/own-display.sh"
+  own_display 341 380
 fi
 box="dialog:単価アップデートプログラム"
 reason="このフォルダには書き込めません: $win\\"
@@ -145,6 +140,6 @@ wait_visible || fail "no main window from the restarted program"
 # server may stay up, so waiting for the server would wait for nothing).
 for _ in $(seq 600); do pgrep -f 'CostUpdate\.exe' >/dev/null || break; sleep 0.1; done
 
-after="$(cd "$work" && ls -laR --time-style=full-iso . && md5sum qupra.db)"
+after="$(cd "$work" && find . -printf "%p %y %s %m %T@\n" | sort && md5sum qupra.db)"
 [ "$before" = "$after" ] || fail "the folder changed: $(diff <(echo "$before") <(echo "$after"))"
 echo "read_only_folder_test: ok"
