@@ -170,6 +170,21 @@ class FakeNetwork {
     };
   }
   size_t TransportsMade() const { return records_.size(); }
+  // The If-Modified-Since date of each open of url, in the order the transports were made;
+  // "" for an open that asked nothing.
+  std::vector<std::string> DatesAsked(const std::string& url) {
+    const std::string open = "Open " + url, asked = "If-Modified-Since: ";
+    std::vector<std::string> dates;
+    for (auto& record : records_) {
+      std::vector<std::string> calls = record->Calls();
+      for (size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i] != open) continue;
+        bool has = i + 1 < calls.size() && calls[i + 1].compare(0, asked.size(), asked) == 0;
+        dates.push_back(has ? calls[i + 1].substr(asked.size()) : "");
+      }
+    }
+    return dates;
+  }
   // Lets every held call go on, the deaf ones too.
   void ReleaseAll() {
     for (auto& record : records_) record->Release();
