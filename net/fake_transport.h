@@ -146,7 +146,8 @@ class FakeTransport : public HttpTransport {
     if (!script_.has_last_modified || !ParseHttpDate(date.c_str(), &since)) return false;
     const CalendarTime& m = script_.last_modified;
     const uint16_t a[] = {m.year, m.month, m.day, m.hour, m.minute, m.second};
-    const uint16_t b[] = {since.year, since.month, since.day, since.hour, since.minute, since.second};
+    const uint16_t b[] = {since.year, since.month,  since.day,
+                          since.hour, since.minute, since.second};
     return !std::lexicographical_compare(b, b + 6, a, a + 6);
   }
 

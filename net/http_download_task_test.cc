@@ -201,12 +201,12 @@ TEST(HttpDownloadTask, ConditionalRequests) {
        kAsked},
       {"304 to a request that asked", always_304, true, file, DownloadFailed, DownloadNotModified,
        0, kAsked},
-      {"304 to a request that did not", always_304, false, file, DownloadFailed,
-       DownloadHttpStatus, 304, nullptr},
+      {"304 to a request that did not", always_304, false, file, DownloadFailed, DownloadHttpStatus,
+       304, nullptr},
       {"file of 1970-01-01 00:00:00", always_304, true, Time(1970, 1, 4, 1, 0, 0, 0, 0),
        DownloadFailed, DownloadHttpStatus, 304, nullptr},
-      {"file time that is no date", older, true, Time(2026, 2, 0, 30, 0, 0, 0, 0),
-       DownloadComplete, DownloadNoFailure, 0, nullptr},
+      {"file time that is no date", older, true, Time(2026, 2, 0, 30, 0, 0, 0, 0), DownloadComplete,
+       DownloadNoFailure, 0, nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

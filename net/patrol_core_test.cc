@@ -182,7 +182,7 @@ TEST_F(PatrolTest, AsksOnlyForChangedFiles) {
   };
   struct {
     const char* url;
-    const char* cached;  // null: no cache file
+    const char* cached;        // null: no cache file
     const CalendarTime* time;  // the cache file's; null: none to be had
     FakeScript served;
     const char* outcome;
@@ -192,14 +192,14 @@ TEST_F(PatrolTest, AsksOnlyForChangedFiles) {
       // The cache file is newer than the server's: not sent, not written.
       {"http://h/older-on-server.dat", kOld, &written, served("other bytes", true, earlier),
        "unchanged", kOld, kAsked},
-      {"http://h/same-second.dat", kOld, &written, served("same second", true, written),
-       "written", "same second", kAsked},
+      {"http://h/same-second.dat", kOld, &written, served("same second", true, written), "written",
+       "same second", kAsked},
       {"http://h/newer-on-server.dat", kOld, &written, served("newer", true, later), "written",
        "newer", kAsked},
       {"http://h/ignores.dat", kOld, &written, served("ignored", false, earlier), "written",
        "ignored", kAsked},
-      {"http://h/ignores-same.dat", kOld, &written, served(kOld, false, earlier), "unchanged",
-       kOld, kAsked},
+      {"http://h/ignores-same.dat", kOld, &written, served(kOld, false, earlier), "unchanged", kOld,
+       kAsked},
       {"http://h/no-cache.dat", nullptr, nullptr, served("first", true, earlier), "written",
        "first", ""},
       {"http://h/no-time.dat", kOld, nullptr, served("untimed", true, earlier), "written",
@@ -207,8 +207,7 @@ TEST_F(PatrolTest, AsksOnlyForChangedFiles) {
       {"http://h/before-1970.dat", kOld, &before_1970, served("old clock", true, earlier),
        "written", "old clock", ""},
       // A 304 that nobody asked for stays a failure.
-      {"http://h/unasked-304.dat", kOld, nullptr, Status(304), "failed: HTTP status 304", kOld,
-       ""},
+      {"http://h/unasked-304.dat", kOld, nullptr, Status(304), "failed: HTTP status 304", kOld, ""},
   };
   TimedDisk disk;
   std::vector<PatrolEntry> list;

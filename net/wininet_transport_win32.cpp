@@ -39,9 +39,8 @@ class WinInetTransport : public HttpTransport {
       session = session_;
     }
     std::string headers = RequestHeaders(if_modified_since);
-    HINTERNET request =
-        InternetOpenUrlA(session, url, headers.c_str(), DWORD(headers.size()),
-                         if_modified_since.empty() ? kFlags : kConditionalFlags, 0);
+    HINTERNET request = InternetOpenUrlA(session, url, headers.c_str(), DWORD(headers.size()),
+                                         if_modified_since.empty() ? kFlags : kConditionalFlags, 0);
     DWORD error = request ? 0 : GetLastError();
     std::lock_guard<std::mutex> lock(mutex_);
     if (aborted_) {  // Abort closed the session under the open
