@@ -167,68 +167,6 @@ TEST(HttpDownloadTask, EndsAsTheTransportSays) {
   }
 }
 
-// A 304 means "not modified" only as the answer to a request that asked; the date asked
-// is a second before the local file's time, and a time the header cannot carry asks nothing.
-TEST(HttpDownloadTask, ConditionalRequests) {
-  const CalendarTime file = Time(2026, 12, 4, 10, 5, 43, 30, 500);
-  const char* kAsked = "If-Modified-Since: Thu, 10 Dec 2026 05:43:29 GMT";
-  FakeScript honours = Script({"new body"});
-  honours.honours_if_modified_since = true;
-  honours.has_last_modified = true;
-  FakeScript older = honours, same_second = honours, newer = honours;
-  older.last_modified = Time(2026, 12, 0, 1, 0, 0, 0, 0);
-  same_second.last_modified = Time(2026, 12, 4, 10, 5, 43, 30, 0);
-  newer.last_modified = Time(2026, 12, 5, 11, 0, 0, 0, 0);
-  FakeScript ignores = older;
-  ignores.honours_if_modified_since = false;
-  FakeScript always_304 = Script({});
-  always_304.status = 304;
-  struct {
-    const char* what;
-    FakeScript script;
-    bool ask;
-    CalendarTime file;
-    DownloadStatus status;
-    DownloadFailure failure;
-    uint32_t http_status;
-    const char* header;  // null: none sent
-  } cases[] = {
-      {"server file older", older, true, file, DownloadFailed, DownloadNotModified, 0, kAsked},
-      {"changed in the second of the write", same_second, true, file, DownloadComplete,
-       DownloadNoFailure, 0, kAsked},
-      {"server file newer", newer, true, file, DownloadComplete, DownloadNoFailure, 0, kAsked},
-      {"server ignores the header", ignores, true, file, DownloadComplete, DownloadNoFailure, 0,
-       kAsked},
-      {"304 to a request that asked", always_304, true, file, DownloadFailed, DownloadNotModified,
-       0, kAsked},
-      {"304 to a request that did not", always_304, false, file, DownloadFailed, DownloadHttpStatus,
-       304, nullptr},
-      {"file of 1970-01-01 00:00:00", always_304, true, Time(1970, 1, 4, 1, 0, 0, 0, 0),
-       DownloadFailed, DownloadHttpStatus, 304, nullptr},
-      {"file time that is no date", older, true, Time(2026, 2, 0, 30, 0, 0, 0, 0), DownloadComplete,
-       DownloadNoFailure, 0, nullptr},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Task t(c.script);
-    if (c.ask) t.task->SetIfModifiedSince(c.file);
-    t.task->Start();
-    EXPECT_EQ(c.status, t.task->Wait(-1));
-    uint32_t http_status = 99;
-    EXPECT_EQ(c.failure, t.task->GetFailure(&http_status));
-    EXPECT_EQ(c.http_status, http_status);
-    if (c.status == DownloadComplete) {
-      EXPECT_EQ("new body", t.Body());
-    }
-    std::vector<std::string> calls = t.record->Calls();
-    std::vector<std::string> asked;
-    for (const std::string& call : calls)
-      if (call.compare(0, 18, "If-Modified-Since:") == 0) asked.push_back(call);
-    EXPECT_EQ(c.header ? std::vector<std::string>{c.header} : std::vector<std::string>{}, asked);
-    EXPECT_EQ("Close", calls.back());
-  }
-}
-
 TEST(HttpDownloadTask, EmptyBodyLeavesTheCallersPointer) {
   Task t(Script({}));
   t.task->Start();
