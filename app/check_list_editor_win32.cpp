@@ -58,6 +58,8 @@ CandidateDownload FetchCandidates(const char* url, void* owner) {
   DownloadTask* task = CreateDownloadTask(url);
   if (!task) return got;
   task->SetOwner(owner, kRefreshOwnerNumber);
+  CalendarTime written;
+  if (CandidateList.LastWrite(&written)) task->SetIfModifiedSince(written);
   task->Start();
   {
     BusyWait busy;
@@ -70,12 +72,16 @@ CandidateDownload FetchCandidates(const char* url, void* owner) {
       got.outcome = CandidateDownload::kStopped;
     }
   }
+  uint32_t http_status = 0;
   if (got.outcome != CandidateDownload::kStopped && task->Wait(0) == DownloadComplete) {
     const char* body = "";
     int length = task->GetData(&body);
     got.body.assign(body, size_t(length));
     task->GetLastModified(&got.last_modified);
     got.outcome = CandidateDownload::kComplete;
+  } else if (got.outcome != CandidateDownload::kStopped &&
+             task->GetFailure(&http_status) == DownloadNotModified) {
+    got.outcome = CandidateDownload::kNotModified;
   }
   DestroyDownloadTask(task);
   return got;

@@ -141,6 +141,7 @@ void RefreshCandidates(EditorControls* c, class CandidateList* candidates,
   CandidateDownload got = fetch(CandidateListAddress().c_str(), c->Window());
   // The list and its file stay as they were.
   if (got.outcome == CandidateDownload::kStopped) return;
+  if (got.outcome == CandidateDownload::kNotModified) text = "一覧に更新はありませんでした。";
   if (got.outcome == CandidateDownload::kComplete) {
     if (!candidates->IsOutdated(got.last_modified)) {
       text = "一覧に更新はありませんでした。";

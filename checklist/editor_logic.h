@@ -33,12 +33,15 @@ class EditorControls {
 
 // What fetching the candidate list gave.
 struct CandidateDownload {
-  enum Outcome { kFailed, kComplete, kStopped };  // kStopped: by the user, who needs no message
+  // kStopped: by the user, who needs no message. kNotModified: the server says its list has
+  // not changed since the local file's last write, so no body came.
+  enum Outcome { kFailed, kComplete, kStopped, kNotModified };
   Outcome outcome = kFailed;
   std::string body;
   CalendarTime last_modified = {};  // all zero when the answer had none
 };
-// Downloads url for the dialog owner, keeping the windows painted meanwhile.
+// Downloads url for the dialog owner, keeping the windows painted meanwhile; with a local
+// list file, only when the server's list changed since its last write.
 using CandidateFetch = std::function<CandidateDownload(const char* url, void* owner)>;
 
 // 1 after a command changed the check list since the dialog opened.

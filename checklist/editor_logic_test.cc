@@ -302,6 +302,13 @@ TEST_F(Editor, RefreshOutcomes) {
        "r,http://m/r\r\n",
        {"r"}},
       {CandidateDownload::kComplete, 1, "", "一覧を更新しました。", "", {}},
+      // The server says its list has not changed since the local file: whatever the times.
+      {CandidateDownload::kNotModified,
+       1,
+       "r,http://m/r\r\n",
+       "一覧に更新はありませんでした。",
+       old_file.c_str(),
+       {"p", "q"}},
       // Stopped by the user: no message, the old list.
       {CandidateDownload::kStopped, 1, "r,http://m/r\r\n", nullptr, old_file.c_str(), {"p", "q"}},
   };

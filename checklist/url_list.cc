@@ -164,9 +164,13 @@ int CandidateList::ReplaceFile(const char* data, int size) {
 
 std::string CandidateList::GetFilePath() const { return std::string(folder_) + "BaseUrlList.txt"; }
 
+bool CandidateList::LastWrite(CalendarTime* out) const {
+  return CurrentDisk()->LastWriteTime(GetFilePath().c_str(), false, out);
+}
+
 int CandidateList::IsOutdated(const CalendarTime& time) {
   CalendarTime file;
-  if (!CurrentDisk()->LastWriteTime(GetFilePath().c_str(), false, &file)) return 1;
+  if (!LastWrite(&file)) return 1;
   const uint16_t given[] = {time.year, time.month, time.day, time.hour, time.minute, time.second};
   const uint16_t local[] = {file.year, file.month, file.day, file.hour, file.minute, file.second};
   for (int i = 0; i < 6; ++i) {

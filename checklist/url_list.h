@@ -59,6 +59,8 @@ class CandidateList : public UrlList {
   std::string GetFilePath() const override;
   // Whether time (UTC) is at least as late as the file's last write; 1 also without a file.
   virtual int IsOutdated(const CalendarTime& time);
+  // The file's last write (UTC), the time IsOutdated compares with; false without a file.
+  bool LastWrite(CalendarTime* out) const;
 };
 
 // The file system the lists use; tests put a fake in. Null restores the real one.

@@ -37,6 +37,9 @@ enum DownloadFailure : int32_t {
   DownloadCannotConnect = 12,        // the host refused or could not be reached
   DownloadTimedOut = 13,             // the server stopped answering
   DownloadRedirectedToHttp = 14,     // an https address sent on to plain http: refused
+  // Not a failure to the caller: the server says its file has not changed since the time
+  // given to SetIfModifiedSince (HTTP 304), so no body came.
+  DownloadNotModified = 15,
 };
 
 // How long a cancelled task's worker may take to end; a task destroyed after that is
@@ -77,6 +80,11 @@ class DownloadTask {
   // Cancels, and lets a worker that is still running end by itself: the destructor then
   // returns at once. The worker frees what it holds and touches nothing outside the task.
   virtual void Abandon() { Cancel(); }
+  // Before Start: asks for the body only when the server's file changed since a local copy
+  // last written at file_time (UTC). If the server answers that it did not, the task ends
+  // DownloadFailed with DownloadNotModified. A time the request cannot carry (before 1970)
+  // asks nothing. A task that cannot ask ignores it and always downloads.
+  virtual void SetIfModifiedSince(const CalendarTime& file_time) { (void)file_time; }
 };
 
 // A new idle task for url, or null when memory runs out.

@@ -2,6 +2,7 @@
 // given, and can hold the worker inside Open or Read until the test lets it go.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "net/http_text.h"
 #include "net/http_transport.h"
 
 struct FakeScript {
@@ -27,6 +29,9 @@ struct FakeScript {
   bool deaf_to_abort = false;       // a held call waits for Release only, as under Wine
   DownloadFailure failure = DownloadConnectionFailed;  // why a failed Open or Read failed
   std::string final_url;                               // empty: the transport cannot tell
+  // As most servers do: a request whose If-Modified-Since is not earlier than
+  // last_modified gets 304 and no body.
+  bool honours_if_modified_since = false;
 };
 
 // What a transport was asked, shared between the test and the task that owns it.
@@ -84,9 +89,14 @@ class FakeTransport : public HttpTransport {
                 const std::map<std::string, FakeScript>* by_url = nullptr)
       : script_(script), record_(std::move(record)), by_url_(by_url) {}
 
-  bool Open(const char* url) override {
+  bool Open(const char* url, const std::string& if_modified_since) override {
     record_->Note(std::string("Open ") + url);
+    if (!if_modified_since.empty()) record_->Note("If-Modified-Since: " + if_modified_since);
     if (by_url_ && by_url_->count(url)) script_ = by_url_->at(url);
+    if (script_.honours_if_modified_since && NotModifiedSince(if_modified_since)) {
+      script_.status = 304;
+      script_.pieces.clear();
+    }
     if (script_.hold_in_open && !record_->Hold(script_.deaf_to_abort)) return false;
     return script_.open_ok;
   }
@@ -131,6 +141,16 @@ class FakeTransport : public HttpTransport {
   }
 
  private:
+  bool NotModifiedSince(const std::string& date) const {
+    CalendarTime since;
+    if (!script_.has_last_modified || !ParseHttpDate(date.c_str(), &since)) return false;
+    const CalendarTime& m = script_.last_modified;
+    const uint16_t a[] = {m.year, m.month, m.day, m.hour, m.minute, m.second};
+    const uint16_t b[] = {since.year, since.month,  since.day,
+                          since.hour, since.minute, since.second};
+    return !std::lexicographical_compare(b, b + 6, a, a + 6);
+  }
+
   FakeScript script_;
   std::shared_ptr<FakeRecord> record_;
   const std::map<std::string, FakeScript>* by_url_;
@@ -151,6 +171,21 @@ class FakeNetwork {
     };
   }
   size_t TransportsMade() const { return records_.size(); }
+  // The If-Modified-Since date of each open of url, in the order the transports were made;
+  // "" for an open that asked nothing.
+  std::vector<std::string> DatesAsked(const std::string& url) {
+    const std::string open = "Open " + url, asked = "If-Modified-Since: ";
+    std::vector<std::string> dates;
+    for (auto& record : records_) {
+      std::vector<std::string> calls = record->Calls();
+      for (size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i] != open) continue;
+        bool has = i + 1 < calls.size() && calls[i + 1].compare(0, asked.size(), asked) == 0;
+        dates.push_back(has ? calls[i + 1].substr(asked.size()) : "");
+      }
+    }
+    return dates;
+  }
   // Lets every held call go on, the deaf ones too.
   void ReleaseAll() {
     for (auto& record : records_) record->Release();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "net/download_failure.h"
+#include "net/http_text.h"
 
 uint64_t FinishSignal::Count() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -99,16 +100,18 @@ struct TaskState {
       }
       events.Reset(TaskEvents::kStart);
       bool request, body;
+      std::string since;
       {
         std::lock_guard<std::mutex> lock(mutex);
         request = request_flag;
         body = body_flag;
+        since = if_modified_since;
       }
       if (request && status.load() == DownloadIdle) {
         status.store(DownloadConnecting);
-        if (!transport->Open(url.c_str()))
+        if (!transport->Open(url.c_str(), since))
           Fail(events.IsSet(TaskEvents::kCancel) ? DownloadCancelled : transport->Failure());
-        else if (CheckResponse())
+        else if (CheckResponse(!since.empty()))
           status.store(DownloadAccepted);
       }
       if (body && status.load() == DownloadAccepted) ReadBody();
@@ -121,7 +124,8 @@ struct TaskState {
 
   // Status 200 only, and not over plain http when https was asked for (the transport may
   // follow such a redirect by itself); Last-Modified stays all zero without the header.
-  bool CheckResponse() {
+  // A 304 means "not modified" only to a request that asked; to any other it is a fault.
+  bool CheckResponse(bool conditional) {
     std::string final_url;
     if (transport->GetFinalUrl(&final_url) && RedirectedToHttp(url, final_url)) {
       Fail(DownloadRedirectedToHttp);
@@ -130,6 +134,10 @@ struct TaskState {
     uint32_t code = 0;
     if (!transport->GetStatus(&code)) {
       Fail(DownloadConnectionFailed);
+      return false;
+    }
+    if (code == 304 && conditional) {
+      Fail(DownloadNotModified);
       return false;
     }
     if (code != 200) {
@@ -221,7 +229,7 @@ struct TaskState {
   std::mutex signal_mutex;
   FinishSignal* finished;
   const size_t max_size;
-  std::mutex mutex;  // the data buffer and the two request flags
+  std::mutex mutex;  // the data buffer, the two request flags and the request's date
   TaskEvents events;
   uint32_t http_status = 0;
   CalendarTime last_modified;
@@ -229,6 +237,7 @@ struct TaskState {
   uint64_t length = 0;
   bool request_flag = false;
   bool body_flag = false;
+  std::string if_modified_since;  // empty: the request asks nothing
   std::atomic<int32_t> status{DownloadIdle};
   DownloadFailure failure = DownloadNoFailure;
   std::vector<char> data;
@@ -298,6 +307,13 @@ class HttpDownloadTask : public DownloadTask {
     }
     state_->events.Set(TaskEvents::kStart);
     return 1;
+  }
+
+  void SetIfModifiedSince(const CalendarTime& file_time) override {
+    std::string date;
+    if (!IfModifiedSinceFor(file_time, &date)) date.clear();
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->if_modified_since = date;
   }
 
   DownloadStatus Wait(int milliseconds) override {

@@ -265,8 +265,8 @@ class ScriptedTransport : public HttpTransport {
  public:
   ScriptedTransport(const Script& script, Stage* stage) : s_(script), stage_(stage) {}
 
-  bool Open(const char* url) override {
-    Check(url == s_.url);
+  bool Open(const char* url, const std::string& if_modified_since) override {
+    Check(url == s_.url && if_modified_since.empty());
     return Go("Open") && s_.open_ok;
   }
   bool GetStatus(uint32_t* code) override {

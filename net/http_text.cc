@@ -30,6 +30,22 @@ long DaysFromCivil(long y, unsigned m, unsigned d) {
   return era * 146097 + long(doe) - 719468;
 }
 
+// The civil date of a day number since 1970-01-01.
+void CivilFromDays(long days, long* y, unsigned* m, unsigned* d) {
+  days += 719468;
+  long era = (days >= 0 ? days : days - 146096) / 146097;
+  unsigned doe = unsigned(days - era * 146097);
+  unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  unsigned mp = (5 * doy + 2) / 153;
+  *d = doy - (153 * mp + 2) / 5 + 1;
+  *m = mp < 10 ? mp + 3 : mp - 9;
+  *y = long(yoe) + era * 400 + (*m <= 2);
+}
+
+const long kSecondsPerDay = 86400;
+const long kLastDay = 2932896;  // 9999-12-31
+
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 bool Fill(int year, int month, int day, int hour, int minute, int second, CalendarTime* out) {
@@ -72,6 +88,51 @@ bool ParseHttpDate(const char* text, CalendarTime* out) {
       text[used] == '\0')
     return Fill(year, MonthNumber(month), day, hour, minute, second, out);
   return false;
+}
+
+namespace {
+
+// Seconds since 1970 of a valid calendar time (a leap second counts as the next one).
+bool SecondsOf(const CalendarTime& t, long long* out) {
+  CalendarTime checked;
+  if (!Fill(t.year, t.month, t.day, t.hour, t.minute, t.second, &checked)) return false;
+  *out = (long long)DaysFromCivil(t.year, t.month, t.day) * kSecondsPerDay + t.hour * 3600 +
+         t.minute * 60 + t.second;
+  return true;
+}
+
+bool FormatSeconds(long long seconds, std::string* out) {
+  static const char* const kWeekdays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+  if (seconds < 0) return false;
+  long days = long(seconds / kSecondsPerDay);
+  long of_day = long(seconds % kSecondsPerDay);
+  if (days > kLastDay) return false;
+  long y;
+  unsigned m, d;
+  CivilFromDays(days, &y, &m, &d);
+  char text[40];
+  std::snprintf(text, sizeof text, "%s, %02u %s %04ld %02ld:%02ld:%02ld GMT", kWeekdays[days % 7],
+                d, kMonths[m - 1], y, of_day / 3600, of_day / 60 % 60, of_day % 60);
+  *out = text;
+  return true;
+}
+
+}  // namespace
+
+bool FormatHttpDate(const CalendarTime& time, std::string* out) {
+  long long seconds;
+  return SecondsOf(time, &seconds) && FormatSeconds(seconds, out);
+}
+
+bool IfModifiedSinceFor(const CalendarTime& file_time, std::string* out) {
+  long long seconds;
+  return SecondsOf(file_time, &seconds) && FormatSeconds(seconds - 1, out);
+}
+
+std::string RequestHeaders(const std::string& if_modified_since) {
+  std::string text = "Accept: */*\r\n";
+  if (!if_modified_since.empty()) text += "If-Modified-Since: " + if_modified_since + "\r\n";
+  return text + "\r\n";
 }
 
 bool ParseContentLength(const char* text, uint64_t* out) {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+
+#include "net/http_transport.h"
 
 namespace {
 
@@ -37,6 +40,53 @@ TEST(ParseHttpDate, Forms) {
       EXPECT_EQ(0, std::memcmp(&c.want, &got, sizeof got)) << c.text << " " << got.day_of_week;
     }
   }
+}
+
+// The date sent in If-Modified-Since: one second before the file's time, in the one form
+// every server reads, and none for a time the form cannot carry.
+TEST(IfModifiedSinceFor, DatesAndTheirLimits) {
+  struct {
+    CalendarTime file;  // y, mo, dow, d, h, mi, s, ms; the weekday is not read
+    const char* want;   // null: no header
+  } cases[] = {
+      {{2026, 12, 9, 10, 5, 43, 30, 999}, "Thu, 10 Dec 2026 05:43:29 GMT"},
+      // Borrowing across minute, hour, day, month, year and a leap day.
+      {{2026, 1, 0, 1, 0, 0, 0, 0}, "Wed, 31 Dec 2025 23:59:59 GMT"},
+      {{2024, 3, 0, 1, 0, 0, 0, 0}, "Thu, 29 Feb 2024 23:59:59 GMT"},
+      {{2023, 3, 0, 1, 0, 0, 0, 0}, "Tue, 28 Feb 2023 23:59:59 GMT"},
+      {{2000, 3, 0, 1, 12, 0, 0, 0}, "Wed, 01 Mar 2000 11:59:59 GMT"},
+      {{1970, 1, 0, 1, 0, 0, 1, 0}, "Thu, 01 Jan 1970 00:00:00 GMT"},
+      {{9999, 12, 0, 31, 23, 59, 59, 0}, "Fri, 31 Dec 9999 23:59:58 GMT"},
+      // Before 1970 once a second is taken off, and dates that are none.
+      {{1970, 1, 0, 1, 0, 0, 0, 0}, nullptr},
+      {{1969, 12, 0, 31, 23, 59, 59, 0}, nullptr},
+      {{1601, 1, 0, 1, 0, 0, 0, 0}, nullptr},
+      {{10000, 1, 0, 1, 0, 0, 1, 0}, nullptr},
+      {{0, 0, 0, 0, 0, 0, 0, 0}, nullptr},
+      {{2026, 2, 0, 29, 0, 0, 0, 0}, nullptr},
+      {{2026, 13, 0, 1, 0, 0, 0, 0}, nullptr},
+      {{2026, 1, 0, 1, 24, 0, 0, 0}, nullptr},
+  };
+  for (const auto& c : cases) {
+    std::string got = "untouched";
+    bool ok = IfModifiedSinceFor(c.file, &got);
+    SCOPED_TRACE(c.want ? c.want : "none");
+    ASSERT_EQ(c.want != nullptr, ok) << got;
+    if (!ok) continue;
+    EXPECT_EQ(c.want, got);
+    // What the transports read back is the same second.
+    CalendarTime back;
+    ASSERT_TRUE(ParseHttpDate(got.c_str(), &back));
+    std::string again;
+    ASSERT_TRUE(FormatHttpDate(back, &again));
+    EXPECT_EQ(got, again);
+  }
+}
+
+TEST(RequestHeaders, AcceptAloneIsTheFixedHeader) {
+  EXPECT_EQ(kAcceptHeader, RequestHeaders(""));
+  EXPECT_EQ("Accept: */*\r\nIf-Modified-Since: Thu, 10 Dec 2026 05:43:29 GMT\r\n\r\n",
+            RequestHeaders("Thu, 10 Dec 2026 05:43:29 GMT"));
 }
 
 TEST(ParseContentLength, Values) {

@@ -21,8 +21,11 @@ class HttpTransport {
  public:
   virtual ~HttpTransport() {}
   // Opens the session when there is none, then sends the GET and reads the answer's head;
-  // redirects are followed. False when either fails (the session is then closed).
-  virtual bool Open(const char* url) = 0;
+  // redirects are followed. if_modified_since, when not empty, is the HTTP date of an
+  // If-Modified-Since header sent with the request (once, and again after each redirect);
+  // the transport's own caches never answer such a request. False when either fails (the
+  // session is then closed).
+  virtual bool Open(const char* url, const std::string& if_modified_since) = 0;
   // The answer's status code; false when it cannot be told.
   virtual bool GetStatus(uint32_t* code) = 0;
   // Last-Modified as UTC calendar time; false, with out untouched, without a usable one.

@@ -29,9 +29,9 @@ struct Timings {
 class TimedTransport : public HttpTransport {
  public:
   explicit TimedTransport(Timings* timings) : inner_(NewHttpTransport()), timings_(timings) {}
-  bool Open(const char* url) override {
+  bool Open(const char* url, const std::string& if_modified_since) override {
     opened_ = Clock::now();
-    return inner_->Open(url);
+    return inner_->Open(url, if_modified_since);
   }
   bool GetStatus(uint32_t* code) override { return inner_->GetStatus(code); }
   bool GetLastModified(CalendarTime* out) override { return inner_->GetLastModified(out); }

@@ -68,6 +68,11 @@ bool PollTask(const RunningTask& running, const char* program_dir, Disk* disk, P
     HandleCompleted(running.task, program_dir, disk, line);
   } else if (status < 0) {
     line->failure = running.task->GetFailure(&line->http_status);
+    // The server's file has not changed since the cache file was written: it stays.
+    if (line->failure == DownloadNotModified) {
+      line->outcome = kPatrolUnchanged;
+      line->failure = DownloadNoFailure;
+    }
   } else {
     return false;
   }
@@ -123,6 +128,10 @@ std::vector<PatrolLine> RunPatrolCore(const std::vector<PatrolEntry>& entries,
       lines[i].failure = DownloadOutOfMemory;
       continue;
     }
+    // Only a changed file is sent again. The time is the cache file's last write, which
+    // stands for when its content last changed.
+    CalendarTime written;
+    if (disk->LastWriteTime(path, false, &written)) task->SetIfModifiedSince(written);
     task->Start();
     tasks.push_back({task, i});
   }

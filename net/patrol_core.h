@@ -48,10 +48,11 @@ struct PatrolLine {
 using PatrolWaiter = std::function<bool(FinishSignal* finished, uint64_t seen, int milliseconds)>;
 
 // One Patrol of the entries' addresses into program_dir's cache folder, on the calling thread
-// until every download has ended or wait asks it to stop (null: a plain wait). A stopped
-// run still handles the downloads that completed; the others read DownloadCancelled, are
-// left to end by themselves and leave their cache files alone. The lines are in the
-// entries' order.
+// until every download has ended or wait asks it to stop (null: a plain wait). An address
+// whose cache file exists asks for the file only if changed since the cache file's last
+// write; a server that answers it has not is unchanged. A stopped run still handles the
+// downloads that completed; the others read DownloadCancelled, are left to end by
+// themselves and leave their cache files alone. The lines are in the entries' order.
 std::vector<PatrolLine> RunPatrolCore(const std::vector<PatrolEntry>& entries,
                                       const char* program_dir, const TransportFactory& transports,
                                       Disk* disk, const PatrolWaiter& wait = nullptr);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 
@@ -23,6 +24,19 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kOld[] = "old cache contents";
+
+// The real disk, but the cache files' times are the test's.
+class TimedDisk : public FaultyDisk {
+ public:
+  std::map<std::string, CalendarTime> times;  // by path; a file not named has none
+  bool LastWriteTime(const char* path, bool local, CalendarTime* out) override {
+    EXPECT_FALSE(local) << "the request's date is in UTC";
+    auto found = times.find(path);
+    if (found == times.end()) return false;
+    *out = found->second;
+    return true;
+  }
+};
 
 // The real disk, but every replacement fails.
 class FailingDisk : public FaultyDisk {
@@ -148,6 +162,75 @@ TEST_F(PatrolTest, RewritesExactlyTheFilesThatDiffer) {
     EXPECT_EQ(std::size(cases) - 1, CacheFolder().size());
   }
   EXPECT_EQ(2 * std::size(cases), network_.TransportsMade());
+}
+
+// A cache file's time goes with its request; a server that says the file has not changed
+// since leaves the cache file as it is, even where its bytes differ; a server that ignores
+// the question, or sends the file, is decided by the bytes as before.
+TEST_F(PatrolTest, AsksOnlyForChangedFiles) {
+  const CalendarTime written = {2026, 12, 4, 10, 5, 43, 30, 0};
+  const CalendarTime earlier = {2026, 11, 0, 1, 9, 0, 0, 0};
+  const CalendarTime later = {2026, 12, 5, 11, 0, 0, 0, 0};
+  const CalendarTime before_1970 = {1969, 12, 3, 31, 23, 0, 0, 0};
+  const char* kAsked = "Thu, 10 Dec 2026 05:43:29 GMT";
+  auto served = [](const char* body, bool honours, const CalendarTime& modified) {
+    FakeScript s = Body(body);
+    s.honours_if_modified_since = honours;
+    s.has_last_modified = true;
+    s.last_modified = modified;
+    return s;
+  };
+  struct {
+    const char* url;
+    const char* cached;        // null: no cache file
+    const CalendarTime* time;  // the cache file's; null: none to be had
+    FakeScript served;
+    const char* outcome;
+    const char* after;
+    const char* asked;  // "": no If-Modified-Since
+  } cases[] = {
+      // The cache file is newer than the server's: not sent, not written.
+      {"http://h/older-on-server.dat", kOld, &written, served("other bytes", true, earlier),
+       "unchanged", kOld, kAsked},
+      {"http://h/same-second.dat", kOld, &written, served("same second", true, written), "written",
+       "same second", kAsked},
+      {"http://h/newer-on-server.dat", kOld, &written, served("newer", true, later), "written",
+       "newer", kAsked},
+      {"http://h/ignores.dat", kOld, &written, served("ignored", false, earlier), "written",
+       "ignored", kAsked},
+      {"http://h/ignores-same.dat", kOld, &written, served(kOld, false, earlier), "unchanged", kOld,
+       kAsked},
+      {"http://h/no-cache.dat", nullptr, nullptr, served("first", true, earlier), "written",
+       "first", ""},
+      {"http://h/no-time.dat", kOld, nullptr, served("untimed", true, earlier), "written",
+       "untimed", ""},
+      {"http://h/before-1970.dat", kOld, &before_1970, served("old clock", true, earlier),
+       "written", "old clock", ""},
+      // A 304 that nobody asked for stays a failure.
+      {"http://h/unasked-304.dat", kOld, nullptr, Status(304), "failed: HTTP status 304", kOld, ""},
+  };
+  TimedDisk disk;
+  std::vector<PatrolEntry> list;
+  for (const auto& c : cases) {
+    list.push_back({c.url, c.url});
+    network_.Serve(c.url, c.served);
+    if (c.cached) WriteTestFile(CacheFile(c.url), c.cached);
+    if (c.time) disk.times[CacheFile(c.url).string()] = *c.time;
+  }
+  std::vector<PatrolLine> lines =
+      RunPatrolCore(list, program_dir_.c_str(), network_.Factory(), &disk);
+  ASSERT_EQ(std::size(cases), lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const auto& c = cases[i];
+    SCOPED_TRACE(c.url);
+    EXPECT_EQ(c.outcome, DescribeOutcome(lines[i]));
+    EXPECT_EQ(c.after, ReadTestFile(CacheFile(c.url)));
+    EXPECT_EQ(std::vector<std::string>{c.asked}, network_.DatesAsked(c.url));
+  }
+  // The unchanged file is not in the window's list of failures.
+  std::string message = PatrolFailureMessage(lines);
+  EXPECT_EQ(std::string::npos, message.find("older-on-server")) << message;
+  EXPECT_NE(std::string::npos, message.find("unasked-304")) << message;
 }
 
 // Stopped by the user: the downloads that completed are written, the others are cancelled

@@ -102,6 +102,7 @@ Reason ReasonOf(const PatrolLine& line) {
     case DownloadCancelled:
       return kCancelled;
     case DownloadNoFailure:
+    case DownloadNotModified:  // the run reports it as unchanged
     case DownloadConnectionFailed:
       break;
   }

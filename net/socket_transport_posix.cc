@@ -44,8 +44,9 @@ class SocketTransport : public HttpTransport {
  public:
   ~SocketTransport() override { Close(); }
 
-  bool Open(const char* url) override {
+  bool Open(const char* url, const std::string& if_modified_since) override {
     current_ = url;
+    if_modified_since_ = if_modified_since;
     failure_ = DownloadConnectionFailed;
     for (int hop = 0; hop <= kMaxRedirects; ++hop) {
       HttpAddress address;
@@ -219,7 +220,8 @@ class SocketTransport : public HttpTransport {
         address.host.find(':') != std::string::npos ? "[" + address.host + "]" : address.host;
     if (address.port != 80) host += ":" + std::to_string(address.port);
     std::string request = "GET " + address.target + " HTTP/1.0\r\nHost: " + host +
-                          "\r\nUser-Agent: " + kUserAgent + "\r\n" + kAcceptHeader;
+                          "\r\nUser-Agent: " + kUserAgent + "\r\n" +
+                          RequestHeaders(if_modified_since_);
     size_t sent = 0;
     while (sent < request.size()) {
       ssize_t n = send(fd_, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
@@ -283,6 +285,7 @@ class SocketTransport : public HttpTransport {
   int fd_ = -1;
   std::atomic<bool> aborted_{false};
   std::string current_;  // the address asked for last, redirects followed
+  std::string if_modified_since_;
   DownloadFailure failure_ = DownloadConnectionFailed;
   std::string head_buffer_;
   size_t body_start_ = 0;

@@ -16,12 +16,15 @@ namespace {
 // An http address that the server sends on to https is followed (WinINet refuses that by
 // default); the download checks the final address against a move the other way.
 const DWORD kFlags = kOpenUrlFlags | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+// A request that carries its own If-Modified-Since must reach the server: WinINet's cache
+// must neither answer it nor make a 304 into its cached copy's 200.
+const DWORD kConditionalFlags = kFlags | INTERNET_FLAG_RELOAD;
 
 class WinInetTransport : public HttpTransport {
  public:
   ~WinInetTransport() override { Close(); }
 
-  bool Open(const char* url) override {
+  bool Open(const char* url, const std::string& if_modified_since) override {
     HINTERNET session;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -35,8 +38,9 @@ class WinInetTransport : public HttpTransport {
       }
       session = session_;
     }
-    HINTERNET request =
-        InternetOpenUrlA(session, url, kAcceptHeader, DWORD(strlen(kAcceptHeader)), kFlags, 0);
+    std::string headers = RequestHeaders(if_modified_since);
+    HINTERNET request = InternetOpenUrlA(session, url, headers.c_str(), DWORD(headers.size()),
+                                         if_modified_since.empty() ? kFlags : kConditionalFlags, 0);
     DWORD error = request ? 0 : GetLastError();
     std::lock_guard<std::mutex> lock(mutex_);
     if (aborted_) {  // Abort closed the session under the open

@@ -202,6 +202,29 @@ measure() {
     done
     record "$name" "wine_first_paint_us" "$(field first_paint_us "$tmp/out")"
   fi
+  patrol_bytes "$name" "$win" "$data"
+}
+
+# 7. A Patrol of unchanged files: the body bytes the loopback server (answering
+# If-Modified-Since) sends for the second of two Patrols of the same 10 files of 4 MB by
+# the Windows CLI; "-" when a Patrol fails (an old tree without one).
+patrol_bytes() {
+  local name="$1" win="$2" work="$3/patrol"
+  rm -rf "$work" && mkdir -p "$work/root/files" "$work/dir"
+  cp "$win/bin/QUPRA.dll" "$win/bin/costupdate-cli.exe" "$work/dir/"
+  local i
+  for i in $(seq 10); do head -c 4194304 /dev/zero | tr '\0' x >"$work/root/files/$i.dat"; done
+  touch -d '1 hour ago' "$work/root/files/"*.dat  # not changed in the second of the Patrol
+  echo "bench: $name, Patrol of unchanged files" >&2
+  # shellcheck disable=SC2016
+  if timeout "$ref_timeout" python3 tests/http_server.py --root "$work/root" \
+    --rule '/files/*' conditional --sent-file "$work/sent" -- bash -c '
+      for i in $(seq 10); do printf "f%s,http://127.0.0.1:%s/files/%s.dat\r\n" $i $HTTP_TEST_PORT $i; done >"$1/FavoriteList.txt"
+      "$2" "$1/costupdate-cli.exe" --dir "$3" patrol && cp "$4" "$4.first" &&
+        "$2" "$1/costupdate-cli.exe" --dir "$3" patrol' _ "$work/dir" "$root/scripts/wine-run.sh" \
+    "$(winpath "$work/dir")" "$work/sent" >/dev/null 2>&1; then
+    record "$name" patrol_unchanged_bytes $(($(cat "$work/sent") - $(cat "$work/sent.first")))
+  fi
 }
 
 # The 32-bit programs on the same data: the 1M-item compare and the 100k apply through the
@@ -321,4 +344,5 @@ done
 row "5. first paint after load, storage code" 1m us "" key store_first_paint_us
 row "5. first paint after load, QUPRA.dll" 1m us "" key wine_first_paint_us
 row "6. find, no match, in-memory library" 1m ms "<= 200 ms" key find_ms
+row "7. Patrol, unchanged files, body bytes, Wine" 10 bytes "0" key patrol_unchanged_bytes
 echo "file sizes: 1m $(get after bytes_1m) bytes; table as CSV: $csv"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -318,6 +319,61 @@ TEST_F(EditorTest, RefreshOutcomes) {
             ReadFile("FavoriteList.txt").find("別候補,http://127.0.0.1:1/m.dat"));
   for (const std::string& request : server.Requests(path))
     EXPECT_NE(std::string::npos, request.find("KelvadPYPY")) << request;
+  _putenv_s("COSTUPDATE_SERVER", "");
+}
+
+// With a local list the refresh asks only for a list changed since the file's last write:
+// a server that answers 304 is "no update", and WinINet hands the 304 on rather than a
+// copy of its own; without a local file nothing is asked and a 304 stays a failure.
+TEST_F(EditorTest, RefreshAsksForANewerListOnly) {
+  TestServer server;
+  ASSERT_TRUE(server.Running()) << "runs inside tests/http_server.py";
+  _putenv_s("COSTUPDATE_SERVER", ("http://127.0.0.1:" + std::to_string(server.Port())).c_str());
+  const std::string path = "/newdownload/BaseURLList.csv";
+  const std::string offer = "新候補,http://127.0.0.1:1/n.dat\r\n";
+  server.Serve(path, offer);
+  const long now = long(std::time(nullptr));
+  struct Step {
+    std::string rules;
+    bool remove_local;
+    const char* message;
+    std::vector<std::string> rows;
+    size_t dates_asked;
+  };
+  const std::vector<std::string> old_rows = {"候補一", "候補二"};
+  const std::vector<std::string> new_rows = {"新候補"};
+  const Step steps[] = {
+      {"conditional last-modified=" + std::to_string(now - 3600), false,
+       "一覧に更新はありませんでした。", old_rows, 1},
+      {"conditional last-modified=" + std::to_string(now + 3600), false, "一覧を更新しました。",
+       new_rows, 1},
+      {"status=304", true, "一覧の更新情報が取得できませんでした。", new_rows, 0},
+  };
+  const size_t before = server.Requests(path).size();
+  Open();
+  ASSERT_TRUE(Edit([&](Driver& d) {
+    for (const Step& step : steps) {
+      server.SetRules(path + " " + step.rules + "\n");
+      if (step.remove_local) DeleteFileA((dir_ + "BaseUrlList.txt").c_str());
+      d.ClickAndAnswer(IDC_REFRESH_CANDIDATES, "一覧を更新", IDOK);
+      EXPECT_EQ(step.rows, d.Rows(IDC_CANDIDATE_LIST)) << step.rules;
+    }
+    d.Close(IDCANCEL);
+  }));
+  ASSERT_EQ(3u, boxes_.size());
+  std::vector<std::string> requests = server.Requests(path);
+  ASSERT_EQ(before + 3, requests.size());
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(steps[i].rules);
+    EXPECT_EQ(std::string("一覧を更新: ") + steps[i].message, boxes_[i]);
+    std::string lower = requests[before + i];
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    size_t dates = 0;
+    for (size_t at = lower.find("\"if-modified-since\""); at != std::string::npos;
+         at = lower.find("\"if-modified-since\"", at + 1))
+      ++dates;
+    EXPECT_EQ(steps[i].dates_asked, dates) << requests[before + i];
+  }
   _putenv_s("COSTUPDATE_SERVER", "");
 }
 

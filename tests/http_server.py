@@ -4,6 +4,7 @@ and misbehaves on request, path by path.
 
 usage: http_server.py [--root DIR] [--port N] [--rule PATH BEHAVIOURS]... [--rules FILE]
                       [--log FILE] [--port-file FILE] [--tls DIR] [--timeout SECONDS]
+                      [--sent-file FILE]
                       [-- COMMAND ARGS...]
 
   --root DIR        folder served: GET /a/b.dat answers with DIR/a/b.dat, read afresh on every
@@ -16,6 +17,7 @@ usage: http_server.py [--root DIR] [--port N] [--rule PATH BEHAVIOURS]... [--rul
   --log FILE        one JSON line per request: time, method, path and the request headers
                     (emptied at the start)
   --port-file FILE  the port, written once the server listens (for scripts)
+  --sent-file FILE  the number of body bytes sent so far, rewritten after each answer
   --tls DIR         also serves the same folder and rules over https, on four more ports:
                     certificates made in DIR with openssl at start: a test CA (DIR/ca.der,
                     to be trusted by the client) and, signed by it, one for 127.0.0.1
@@ -34,6 +36,11 @@ Behaviours:
   redirect=LOCATION  302 to LOCATION
   no-last-modified   no Last-Modified header (default: the file's modification time)
   last-modified=T    Last-Modified of T seconds since 1970
+  conditional        a file not modified after the request's If-Modified-Since (to the
+                     second) is answered 304 without a body, as most servers do; without
+                     this token the header is ignored
+  conditional=exact  304 only when If-Modified-Since equals the Last-Modified, as nginx does
+                     by default
   no-length          no Content-Length: the body ends when the connection closes
   length=N           announce Content-Length N whatever the body is
   delay=MS           wait MS milliseconds before answering
@@ -87,6 +94,8 @@ class Config:
         self.rules_file = args.rules
         self.log = args.log
         self.log_lock = threading.Lock()
+        self.sent_file = args.sent_file
+        self.sent = 0
         if self.log:
             open(self.log, "w").close()  # this run's requests only
 
@@ -96,6 +105,15 @@ class Config:
             if pattern == path or (pattern.endswith("*") and path.startswith(pattern[:-1])):
                 return parse_behaviours(behaviours)
         return {}
+
+    def count_sent(self, n):
+        if not self.sent_file:
+            return
+        with self.log_lock:
+            self.sent += n
+            with open(self.sent_file + ".part", "w") as f:
+                f.write("%d\n" % self.sent)
+            os.replace(self.sent_file + ".part", self.sent_file)
 
     def record(self, handler):
         if not self.log:
@@ -144,9 +162,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 mtime = os.path.getmtime(file)
         if status != 200 and status != 304:
             body = ("status %d\n" % status).encode()
-        self.send_response(status)
         if "last-modified" in b:
             mtime = float(b["last-modified"])
+        if status == 200 and mtime is not None and "conditional" in b:
+            if self.not_modified(int(mtime), b["conditional"] == "exact"):
+                status, body = 304, b""
+        sent = len(body) if send_body else 0
+        for cut in ("drop", "stall"):
+            if cut in b:
+                sent = min(sent, int(b[cut]))
+        config.count_sent(sent)
+        self.send_response(status)
         if mtime is not None and "no-last-modified" not in b:
             self.send_header("Last-Modified", email.utils.formatdate(mtime, usegmt=True))
         if "length" in b:
@@ -176,6 +202,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.flush()
             return
         self.wfile.write(body)
+
+    def not_modified(self, mtime, exact):
+        """Whether the request's If-Modified-Since says the client has the file of mtime."""
+        text = self.headers.get("If-Modified-Since")
+        try:
+            since = email.utils.parsedate_to_datetime(text).timestamp() if text else None
+        except (TypeError, ValueError):
+            since = None
+        if since is None:
+            return False
+        return mtime == int(since) if exact else mtime <= since
 
     def wait_for_client_to_leave(self, seconds):
         end = time.time() + seconds
@@ -292,6 +329,7 @@ def main():
     parser.add_argument("--rules")
     parser.add_argument("--log")
     parser.add_argument("--port-file")
+    parser.add_argument("--sent-file")
     parser.add_argument("--tls")
     parser.add_argument("--timeout", type=float, default=0)
     args = parser.parse_args(argv)

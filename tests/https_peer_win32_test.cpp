@@ -1,18 +1,23 @@
 // costupdate-cli's patrol over https through WinINet, against the loopback servers of
 // tests/http_server.py --tls: a trusted certificate, each kind of bad one, redirects between
 // http and https, a closed port and an unknown host, each told with its reason.
+// Also: WinINet's own cache and a request that asks If-Modified-Since.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <wininet.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/cli.h"
 #include "data/cache_path.h"
+#include "net/download_task.h"
 #include "tests/http_test_server.h"
 #include "tests/test_ca_win32.h"
 
@@ -115,6 +120,74 @@ TEST_F(HttpsPatrolTest, EachAddressWithItsReason) {
   }
   // The refused redirect was asked for: the program saw where it led and said no.
   EXPECT_EQ(1u, server_.Requests("/tls/down.dat").size());
+}
+
+// A copy of the address in WinINet's cache (as another program of the user may leave) neither
+// answers a request that asks If-Modified-Since nor turns the server's 304 into its 200.
+TEST(WinInetCache, NeitherAnswersNorHidesA304) {
+  TestServer server;
+  ASSERT_TRUE(server.Running());
+  const std::string path = "/wininet-cache/list.dat", url = server.Url(path);
+  const std::string old_time = std::to_string(long(std::time(nullptr)) - 7200);
+  const std::string new_time = std::to_string(long(std::time(nullptr)) + 7200);
+  server.Serve(path, "cached bytes");
+  server.SetRules(path + " last-modified=" + old_time + "\n");
+  // An ordinary read, which WinINet keeps in its cache.
+  HINTERNET session =
+      InternetOpenA("cache primer", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  ASSERT_TRUE(session);
+  HINTERNET request = InternetOpenUrlA(session, url.c_str(), nullptr, 0, 0, 0);
+  ASSERT_TRUE(request);
+  char buffer[64];
+  DWORD n = 0;
+  while (InternetReadFile(request, buffer, sizeof buffer, &n) && n > 0) {
+  }
+  InternetCloseHandle(request);
+  InternetCloseHandle(session);
+  DWORD size = 0;
+  GetUrlCacheEntryInfoA(url.c_str(), nullptr, &size);
+  ASSERT_EQ(DWORD(ERROR_INSUFFICIENT_BUFFER), GetLastError()) << "no cache entry to test with";
+
+  server.Serve(path, "server bytes");
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  CalendarTime since;
+  std::memcpy(&since, &now, sizeof since);
+  struct {
+    std::string rule;
+    DownloadStatus status;
+    DownloadFailure failure;
+    const char* body;
+  } cases[] = {
+      {"conditional last-modified=" + old_time, DownloadFailed, DownloadNotModified, ""},
+      {"conditional last-modified=" + new_time, DownloadComplete, DownloadNoFailure,
+       "server bytes"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rule);
+    server.SetRules(path + " " + c.rule + "\n");
+    size_t before = server.Requests(path).size();
+    DownloadTask* task = CreateDownloadTask(url.c_str());
+    task->SetIfModifiedSince(since);
+    task->Start();
+    EXPECT_EQ(c.status, task->Wait(-1));
+    uint32_t http_status = 0;
+    EXPECT_EQ(c.failure, task->GetFailure(&http_status));
+    if (c.status == DownloadComplete) {
+      const char* data = "";
+      int length = task->GetData(&data);
+      EXPECT_EQ(c.body, std::string(data, size_t(length)));
+    }
+    DestroyDownloadTask(task);
+    // The server was asked, once, with the header once.
+    std::vector<std::string> requests = server.Requests(path);
+    ASSERT_EQ(before + 1, requests.size());
+    const std::string& sent = requests.back();
+    size_t first = sent.find("If-Modified-Since");
+    EXPECT_NE(std::string::npos, first) << sent;
+    EXPECT_EQ(std::string::npos, sent.find("If-Modified-Since", first + 1)) << sent;
+  }
+  DeleteUrlCacheEntryA(url.c_str());
 }
 
 }  // namespace
