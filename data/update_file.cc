@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -25,6 +24,38 @@ const size_t kGrowRecords = 512;
 void CopyTextField(char* out, Span f) {
   memcpy(out, f.data, f.size < kTextFieldBytes ? f.size : kTextFieldBytes);
 }
+
+// The code texts of a part parsed without the library, one after the other with their NULs.
+class CodeTexts {
+ public:
+  explicit CodeTexts(size_t expected) : capacity_(expected) {}
+  ~CodeTexts() { free(data_); }
+  CodeTexts(const CodeTexts&) = delete;
+  CodeTexts& operator=(const CodeTexts&) = delete;
+
+  // The offset of the copy of f, or SIZE_MAX when memory runs out.
+  size_t Add(Span f) {
+    if (!data_ || f.size + 1 > capacity_ - size_) {
+      size_t wanted = std::max(data_ ? capacity_ * 2 : capacity_, size_ + f.size + 1);
+      char* grown = static_cast<char*>(realloc(data_, wanted));
+      if (!grown) return SIZE_MAX;
+      AdviseLargePages(grown + size_, wanted - size_);
+      data_ = grown;
+      capacity_ = wanted;
+    }
+    size_t at = size_;
+    memcpy(data_ + at, f.data, f.size);
+    data_[at + f.size] = '\0';
+    size_ += f.size + 1;
+    return at;
+  }
+  const char* text(size_t at) const { return data_ + at; }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_;
+};
 
 // The records parsed so far, in file order, and whether that order is already the sorted
 // one. Text arrives in pieces; a line is parsed once all of it has arrived.
@@ -51,7 +82,7 @@ class ItemParser {
   // Leaves the library alone: each record's code is instead the offset in *texts of its
   // code text (NUL-terminated), for the thread that may call the library to parse later.
   // Records of text that is no item code are kept too; sorted() says nothing then.
-  void DeferCodes(std::string* texts) { code_texts_ = texts; }
+  void DeferCodes(CodeTexts* texts) { code_texts_ = texts; }
 
   // Parses the lines of [begin, end), where *end is a NUL that is not part of the text.
   // With more text to come, a line that reaches end is left for the next call: the result
@@ -131,9 +162,9 @@ class ItemParser {
   bool ParseItem(const Span f[kItemFields]) {
     Code code;
     if (code_texts_) {
-      code = code_texts_->size();
-      code_texts_->append(f[0].data, f[0].size);
-      code_texts_->push_back('\0');
+      size_t at = code_texts_->Add(f[0]);
+      if (at == SIZE_MAX) return false;
+      code = at;
     } else {
       char code_text[kLineBufferSize];
       memcpy(code_text, f[0].data, f[0].size);
@@ -167,7 +198,7 @@ class ItemParser {
   }
 
   PriceLibrary* library_;
-  std::string* code_texts_ = nullptr;
+  CodeTexts* code_texts_ = nullptr;
   bool owns_records_ = true;
   bool overflowed_ = false;
   PriceItem* records_ = nullptr;
@@ -319,24 +350,13 @@ TwoHalves LoadInTwoHalves(PriceLibrary* library, Disk* disk, const char* path, D
   ItemParser front(library), back(library);
   front.Attach(records, first_capacity);
   back.Attach(records + first_capacity, second_capacity);
-  std::string code_texts;
+  // About the length of a code text and its NUL per record.
+  CodeTexts code_texts(second_capacity * 24);
   back.DeferCodes(&code_texts);
   bool back_ok = false, front_short = false;
   try {
-    // About the length of a code text and its NUL.
-    code_texts.reserve(second_capacity * 24);
-  } catch (const std::bad_alloc&) {
-    free(records);
-    return TwoHalves::kNotSplit;
-  }
-  try {
-    std::thread worker([&] {
-      try {
-        back_ok = ParsePieces(disk, second, size - split, chunk_bytes, false, &back);
-      } catch (const std::bad_alloc&) {
-        back_ok = false;
-      }
-    });
+    std::thread worker(
+        [&] { back_ok = ParsePieces(disk, second, size - split, chunk_bytes, false, &back); });
     bool front_ok = ParsePieces(disk, f, split, chunk_bytes, false, &front, &front_short);
     worker.join();
     if (!front_ok && !front.overflowed()) {
@@ -363,17 +383,25 @@ TwoHalves LoadInTwoHalves(PriceLibrary* library, Disk* disk, const char* path, D
   bool sorted = front.sorted();
   Code last_key = front.last_key();
   if (whole) {
-    // The second half's codes, in file order; its records move down to close the gap.
+    // The second half's codes, in file order; its records then move down to close the gap,
+    // a run of kept records at a time.
     PriceItem* from = records + first_capacity;
-    for (size_t i = 0; i < back.count(); i++) {
-      Code code = library->ParseItemCode(code_texts.data() + size_t(from[i].code));
-      if (CodeCategory(code) == 0) continue;
-      if (records + n != from + i) memmove(records + n, from + i, sizeof(PriceItem));
-      records[n].code = code;
-      Code key = NormalisedCode(code);
-      if (n > 0 && key <= last_key) sorted = false;
-      last_key = key;
-      n++;
+    size_t m = back.count(), run = 0;
+    for (size_t i = 0; i <= m; i++) {
+      if (i < m) {
+        Code code = library->ParseItemCode(code_texts.text(size_t(from[i].code)));
+        if (CodeCategory(code) != 0) {
+          from[i].code = code;
+          Code key = NormalisedCode(code);
+          if (n + (i - run) > 0 && key <= last_key) sorted = false;
+          last_key = key;
+          continue;
+        }
+      }
+      if (i > run && records + n != from + run)
+        memmove(records + n, from + run, (i - run) * sizeof(PriceItem));
+      n += i - run;
+      run = i + 1;
     }
   }
   front.Release();
