@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -296,12 +296,13 @@ size_t CountLineStarts(const char* sample, size_t n, size_t* first) {
 }
 
 // Reads up to bytes at offset into sample; the bytes read.
-size_t ReadSample(Disk* disk, Disk::File f, uint64_t offset, std::string* sample) {
-  return disk->Seek(f, offset) ? disk->ReadFull(f, &(*sample)[0], sample->size()) : 0;
+size_t ReadSample(Disk* disk, Disk::File f, uint64_t offset, char* sample, size_t bytes) {
+  return disk->Seek(f, offset) ? disk->ReadFull(f, sample, bytes) : 0;
 }
 
-// Outcome of the load in two halves.
-enum class TwoHalves { kLoaded, kNoMemory, kNotSplit };
+// Outcome of the load in two halves. kFailed: memory ran out, or the file could not be put
+// back to its start.
+enum class TwoHalves { kLoaded, kFailed, kNotSplit };
 
 // Loads a large file with two threads: this one parses the lines up to a line start near
 // the middle, the other the lines from there, into the far end of the same array. Only this
@@ -313,23 +314,30 @@ TwoHalves LoadInTwoHalves(PriceLibrary* library, Disk* disk, const char* path, D
                           uint64_t size, size_t chunk_bytes, PriceItem** items, int* count) {
   Disk::File second = disk->OpenForRead(path);
   if (second == Disk::kNoFile) return TwoHalves::kNotSplit;
+  size_t sample_bytes = size_t(std::min<uint64_t>(kSampleBytes, size / 4));
   struct Closer {
     Disk* disk;
     Disk::File file;
-    ~Closer() { disk->Close(file); }
-  } closer{disk, second};
-  std::string sample(size_t(std::min<uint64_t>(kSampleBytes, size / 4)), '\0');
+    char* sample;
+    ~Closer() {
+      disk->Close(file);
+      free(sample);
+    }
+  } closer{disk, second, static_cast<char*>(malloc(sample_bytes))};
+  char* sample = closer.sample;
+  if (!sample) return TwoHalves::kNotSplit;
   // The split: the first line start after the middle, seen from the byte before it.
   uint64_t middle = size / 2;
-  size_t got = ReadSample(disk, second, middle - 1, &sample);
+  size_t got = ReadSample(disk, second, middle - 1, sample, sample_bytes);
   size_t first = 0;
-  size_t middle_starts = CountLineStarts(sample.data(), got, &first);
+  size_t middle_starts = CountLineStarts(sample, got, &first);
   if (first >= got) return TwoHalves::kNotSplit;
   uint64_t split = middle - 1 + first;
-  size_t head = ReadSample(disk, f, 0, &sample);
+  size_t head = ReadSample(disk, f, 0, sample, sample_bytes);
   size_t unused = 0;
-  size_t head_starts = CountLineStarts(sample.data(), head, &unused);
-  if (!disk->Seek(f, 0) || !disk->Seek(second, split)) return TwoHalves::kNotSplit;
+  size_t head_starts = CountLineStarts(sample, head, &unused);
+  if (!disk->Seek(f, 0)) return head > 0 ? TwoHalves::kFailed : TwoHalves::kNotSplit;
+  if (!disk->Seek(second, split)) return TwoHalves::kNotSplit;
   // Room for a quarter more lines per byte than the denser sample shows: virtual memory
   // that is never touched costs nothing, and a half that needs more is loaded again in
   // one pass.
@@ -361,10 +369,13 @@ TwoHalves LoadInTwoHalves(PriceLibrary* library, Disk* disk, const char* path, D
     worker.join();
     if (!front_ok && !front.overflowed()) {
       free(records);
-      return TwoHalves::kNoMemory;
+      return TwoHalves::kFailed;
     }
   } catch (const std::system_error&) {
     // No second thread: nothing was read through f since it was put back at the start.
+    free(records);
+    return TwoHalves::kNotSplit;
+  } catch (const std::bad_alloc&) {
     free(records);
     return TwoHalves::kNotSplit;
   }
@@ -373,11 +384,11 @@ TwoHalves LoadInTwoHalves(PriceLibrary* library, Disk* disk, const char* path, D
   bool whole = !front.ended() && !front_short;
   if (front.overflowed() || (whole && !back_ok && back.overflowed())) {
     free(records);
-    return disk->Seek(f, 0) ? TwoHalves::kNotSplit : TwoHalves::kNoMemory;
+    return disk->Seek(f, 0) ? TwoHalves::kNotSplit : TwoHalves::kFailed;
   }
   if (whole && !back_ok) {
     free(records);
-    return TwoHalves::kNoMemory;
+    return TwoHalves::kFailed;
   }
   size_t n = front.count();
   bool sorted = front.sorted();
@@ -407,7 +418,7 @@ TwoHalves LoadInTwoHalves(PriceLibrary* library, Disk* disk, const char* path, D
   front.Release();
   back.Release();
   return FinishRecords(records, n, sorted, items, count) == 0 ? TwoHalves::kLoaded
-                                                              : TwoHalves::kNoMemory;
+                                                              : TwoHalves::kFailed;
 }
 
 }  // namespace
