@@ -495,11 +495,11 @@ std::vector<std::pair<std::string, bool>> TextsInHalves() {
   texts.push_back({nul_back, true});
   // The middle inside a line far longer than the loader looks past the middle.
   texts.push_back({items(200000, false) + std::string(200000, 'y') + items(100000, false), false});
-  // Sparse where the loader samples (the start and just after the middle), dense elsewhere:
-  // each half holds more lines than the samples promise.
-  std::string sparse_head = items(70000, true);
-  std::string dense = items(130000, false);
-  texts.push_back({sparse_head + dense + "\n" + items(70000, true) + dense, true});
+  // Sparse where the loader samples (the start, and the middle third where it splits),
+  // dense elsewhere: each half holds more lines than the samples promise.
+  texts.push_back(
+      {items(70000, true) + items(98000, false) + "\n" + items(144000, true) + items(168000, false),
+       true});
   // Text ending just after the middle's first line start, without a line end.
   texts.push_back({items(4000, false) + "3-00-0000-0000-0001,last", true});
   return texts;
