@@ -340,12 +340,13 @@ TwoHalves LoadInTwoHalves(PriceLibrary* library, Disk* disk, const char* path, D
   size_t head_starts = CountLineStarts(sample, head, &unused);
   if (!disk->Seek(f, 0)) return head > 0 ? TwoHalves::kFailed : TwoHalves::kNotSplit;
   if (!disk->Seek(second, split)) return TwoHalves::kNotSplit;
-  // Room for a quarter more lines per byte than the denser sample shows: virtual memory
-  // that is never touched costs nothing, and a half that needs more is loaded again in
-  // one pass.
+  // Room for a sixteenth more lines per byte than the denser sample shows, as the one-pass
+  // load allows: the room of the first half that its lines leave is touched when the second
+  // half moves down, and a heap that shrinks a block in place may keep it resident. A half
+  // that needs more is loaded again in one pass.
   double per_byte = std::max(double(middle_starts + 1) / double(got),
                              double(head_starts + 1) / double(head > 0 ? head : 1)) *
-                    1.25;
+                    1.0625;
   double first_room = per_byte * double(split) + double(kGrowRecords);
   double second_room = per_byte * double(size - split) + double(kGrowRecords);
   if (first_room + second_room + 1 >= double(INT_MAX) ||
