@@ -43,6 +43,9 @@ class Disk {
   virtual size_t Read(File file, void* buffer, size_t size) = 0;
   // The size of an open file; false when it cannot be told.
   virtual bool FileSize(File file, uint64_t* size) = 0;
+  // Moves the next Read to offset bytes from the start. False when the file cannot be
+  // positioned, which is all that a disk without positioning says.
+  virtual bool Seek(File, uint64_t) { return false; }
 
   // A new or emptied file for writing; kNoFile on failure.
   virtual File Create(const char* path) = 0;

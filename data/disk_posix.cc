@@ -39,6 +39,9 @@ class PosixDisk : public Disk {
       return n > 0 ? size_t(n) : 0;
     }
   }
+  bool Seek(File file, uint64_t offset) override {
+    return offset <= uint64_t(INT64_MAX) && lseek(int(file), off_t(offset), SEEK_SET) >= 0;
+  }
   bool FileSize(File file, uint64_t* size) override {
     struct stat st;
     if (fstat(int(file), &st) != 0) return false;

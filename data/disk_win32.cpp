@@ -23,6 +23,12 @@ class WindowsDisk : public Disk {
     if (!::ReadFile(reinterpret_cast<HANDLE>(file), buffer, chunk, &done, nullptr)) return 0;
     return done;
   }
+  bool Seek(File file, uint64_t offset) override {
+    LARGE_INTEGER to;
+    to.QuadPart = LONGLONG(offset);
+    return offset <= uint64_t(INT64_MAX) &&
+           SetFilePointerEx(reinterpret_cast<HANDLE>(file), to, nullptr, FILE_BEGIN);
+  }
   bool FileSize(File file, uint64_t* size) override {
     LARGE_INTEGER n;
     if (!GetFileSizeEx(reinterpret_cast<HANDLE>(file), &n)) return false;

@@ -1,6 +1,7 @@
 // Compares each loaded item with its database record and sets the item's change bits.
 #include "data/item_compare.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "data/text_compare.h"
@@ -18,6 +19,8 @@ struct FieldText {
 };
 
 bool TextsDiffer(const char* a, const char* b, size_t size) {
+  // Fields equal to their last byte hold equal texts, whatever follows a NUL.
+  if (memcmp(a, b, size) == 0) return false;
   FieldText x(a, size), y(b, size);
   // Equal bytes are equal without regard to case too; the case-insensitive comparison (a
   // conversion to UTF-16 and back under Windows) is left for the few texts that differ.
@@ -25,7 +28,15 @@ bool TextsDiffer(const char* a, const char* b, size_t size) {
   return CompareTextNoCase(x.text, y.text) != 0;
 }
 
+// Everything after the code: the fields that are compared.
+const size_t kFieldsOffset = offsetof(PriceItem, material_name);
+const size_t kFieldsBytes = sizeof(PriceItem) - kFieldsOffset;
+
 ItemState ChangeBits(const PriceItem& item, const PriceItem& stored) {
+  // Most items of an update equal their records byte for byte.
+  if (memcmp(reinterpret_cast<const char*>(&item) + kFieldsOffset,
+             reinterpret_cast<const char*>(&stored) + kFieldsOffset, kFieldsBytes) == 0)
+    return 0;
   ItemState state = 0;
   if (TextsDiffer(item.material_name, stored.material_name, sizeof item.material_name))
     state |= ChangeMaterialName;

@@ -147,6 +147,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(loaded_count == count);
   Check(memcmp(loaded, items, (size_t(count) + 1) * sizeof(PriceItem)) == 0);
   free(loaded);
+  // The same file in two halves on two threads, wherever it has a line start to split at.
+  loaded = nullptr;
+  loaded_count = -1;
+  Check(LoadUpdateFile(&library, ScratchPath().c_str(), &loaded, &loaded_count, chunk, nullptr,
+                       1) == 0);
+  Check(loaded_count == count);
+  Check(memcmp(loaded, items, (size_t(count) + 1) * sizeof(PriceItem)) == 0);
+  free(loaded);
 
   // Every item the database holds unchanged is no change; every other one is.
   for (int i = 0; i < count; i += 2) library.Put(items[i]);

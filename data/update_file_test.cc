@@ -7,10 +7,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "data/fake_price_library.h"
+#include "data/faulty_disk.h"
 #include "data/line_scan.h"
 #include "data/reference_sort.h"
 
@@ -408,6 +413,153 @@ TEST(UpdateFile, PiecesOfAnySizeGiveTheItemsOfTheWholeText) {
     }
     remove(path.c_str());
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The real disk, positioned reads included, noting which threads read.
+class ThreadNotingDisk : public FaultyDisk {
+ public:
+  size_t Read(File file, void* buffer, size_t size) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      readers_.insert(std::this_thread::get_id());
+    }
+    return FaultyDisk::Read(file, buffer, size);
+  }
+  bool Seek(File file, uint64_t offset) override { return RealDisk()->Seek(file, offset); }
+  size_t readers() const { return readers_.size(); }
+
+ private:
+  std::mutex mutex_;
+  std::set<std::thread::id> readers_;
+};
+
+// Notes a code parsed on any thread but the one that made the library.
+class OneThreadLibrary : public FakePriceLibrary {
+ public:
+  Code ParseItemCode(const char* text) override {
+    if (std::this_thread::get_id() != owner_) other_thread = true;
+    return FakePriceLibrary::ParseItemCode(text);
+  }
+  bool other_thread = false;
+
+ private:
+  std::thread::id owner_ = std::this_thread::get_id();
+};
+
+// Large texts whose halves meet in every awkward way: codes out of order and repeated in
+// both halves, lines that are no items, quotes, cut lines, CR-only ends, a NUL in either
+// half, a line across the middle, and lines far denser away from where the loader samples.
+std::vector<std::pair<std::string, bool>> TextsInHalves() {
+  uint32_t seed = 7;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  auto items = [&](size_t bytes, bool sparse) {
+    std::string text;
+    while (text.size() < bytes) {
+      char code[48];
+      unsigned v = next() % 3000;
+      snprintf(code, sizeof code, "%u-%02u-%04u-%04u-%04u,", 1 + v % 3, v % 5, v / 5,
+               v % 300 ? 7u : 263u, next() % 4);
+      unsigned kind = next() % 10;
+      if (sparse) {
+        text += "comment " + std::string(230, 'c');
+      } else if (kind == 0) {
+        text += "title,,,";  // no item
+      } else if (kind == 1) {
+        text += code + std::string(400 + next() % 200, 'x');  // cut into pieces
+      } else if (kind == 2) {
+        text += code + std::string("\"a,b\",\"\"n,1,2,3,4,5");
+      } else {
+        text += code + ("n" + std::to_string(next() % 100)) + ",m," + std::to_string(next()) + "," +
+                std::to_string(next() % 1000) + ",3,4,5";
+      }
+      text += (kind == 3 ? "\r" : kind == 4 ? "\n\r\n\n" : "\r\n");
+    }
+    return text;
+  };
+  // Second: whether the file has a line start just after its middle, so that two threads
+  // read it (a NUL or a short count of lines may then still end in one pass's result).
+  std::vector<std::pair<std::string, bool>> texts;
+  texts.push_back({items(600000, false), true});
+  std::string nul_front = items(300000, false);
+  nul_front[150000] = '\0';
+  texts.push_back({nul_front + items(300000, false), true});
+  std::string nul_back = items(600000, false);
+  nul_back[450000] = '\0';
+  texts.push_back({nul_back, true});
+  // The middle inside a line far longer than the loader looks past the middle.
+  texts.push_back({items(200000, false) + std::string(200000, 'y') + items(100000, false), false});
+  // Sparse where the loader samples (the start, and the middle third where it splits),
+  // dense elsewhere: each half holds more lines than the samples promise.
+  texts.push_back(
+      {items(70000, true) + items(98000, false) + "\n" + items(144000, true) + items(168000, false),
+       true});
+  // Text ending just after the middle's first line start, without a line end.
+  texts.push_back({items(4000, false) + "3-00-0000-0000-0001,last", true});
+  return texts;
+}
+
+TEST(UpdateFile, TwoHalvesGiveWhatOnePassGives) {
+  std::vector<std::string> texts = AwkwardTexts();
+  std::vector<std::pair<std::string, bool>> large = TextsInHalves();
+  // How many threads read each text: the short ones split wherever they have a line start.
+  std::vector<size_t> readers(texts.size(), 0);
+  for (const auto& t : large) {
+    texts.push_back(t.first);
+    readers.push_back(t.second ? 2 : 1);
+  }
+  std::string path = TempPath("halves.costupdate");
+  for (size_t t = 0; t < texts.size(); t++) {
+    const std::string& text = texts[t];
+    WriteFile(path, text);
+    OneThreadLibrary library;
+    std::vector<PriceItem> expected = ReferenceSort(ReferenceParse(&library, text));
+    for (size_t chunk : {size_t(7), size_t(1000), kLoadChunkBytes}) {
+      for (uint64_t parallel_bytes : {uint64_t(0), uint64_t(1)}) {
+        ThreadNotingDisk disk;
+        PriceItem* items = nullptr;
+        int count = -1;
+        ASSERT_EQ(0, LoadUpdateFile(&library, path.c_str(), &items, &count, chunk, &disk,
+                                    parallel_bytes));
+        SCOPED_TRACE("text " + std::to_string(t) + ", pieces of " + std::to_string(chunk) +
+                     (parallel_bytes ? ", in halves" : ", one pass"));
+        if (!parallel_bytes) {
+          EXPECT_EQ(1u, disk.readers());
+        } else if (readers[t]) {
+          EXPECT_EQ(readers[t], disk.readers());
+        }
+        ASSERT_EQ(int(expected.size()), count);
+        for (int i = 0; i < count; i++)
+          ASSERT_EQ(0, memcmp(&expected[size_t(i)], &items[i], sizeof(PriceItem))) << i;
+        EXPECT_TRUE(IsZero(items[count]));
+        free(items);
+      }
+    }
+    EXPECT_FALSE(library.other_thread);
+  }
+  remove(path.c_str());
+}
+
+TEST(UpdateFile, DiskThatCannotSeekIsReadInOnePass) {
+  std::string text = TextsInHalves()[0].first;
+  std::string path = TempPath("noseek.costupdate");
+  WriteFile(path, text);
+  FakePriceLibrary library;
+  std::vector<PriceItem> expected = ReferenceSort(ReferenceParse(&library, text));
+  FaultyDisk disk;  // positions nothing
+  PriceItem* items = nullptr;
+  int count = -1;
+  ASSERT_EQ(0, LoadUpdateFile(&library, path.c_str(), &items, &count, kLoadChunkBytes, &disk, 1));
+  ASSERT_EQ(int(expected.size()), count);
+  EXPECT_EQ(0, memcmp(expected.data(), items, expected.size() * sizeof(PriceItem)));
+  free(items);
+  remove(path.c_str());
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ typedef std::function<PriceLibrary*(std::string* error)> PerfLibraryOpener;
 //   apply DIR FILE [--overwrite-prices]
 //                                  load and compare, select every shown item, write them
 //   paint DIR FILE                 load and compare, then build one page's drawing list
+//   in-memory DIR FILE             load and compare through an in-memory copy of the
+//                                  file's groups in DIR: the program's own share
 // Each prints one line of name=value pairs on out. Returns 0, 1 on a failure, 2 on a
 // usage error.
 int RunPerf(int argc, const char* const* argv, const PerfLibraryOpener& open_library, FILE* out,
