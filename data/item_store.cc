@@ -158,9 +158,14 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
 
   PriceItem* records = library->LockBlock(block);
   bool ok = records != nullptr;
-  std::vector<PriceItem> before;
+  // For the undo record: where the apply set records, and what they held before.
   std::vector<uint32_t> set_at;
-  if (ok && undo) before.assign(records, records + n);
+  std::vector<PriceItem> old;
+  if (ok && undo) {
+    undo->BeginGroup(prepared.code, records, n);
+    set_at.reserve(group_items.size);
+    old.reserve(group_items.size);
+  }
   CodeIndex index;
   bool indexed = ok && index.Build(records, n, group_items.size);
   ForEachItem(group_items, items, count, states, kind_filter, [&](int j) {
@@ -168,8 +173,11 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
     size_t k = FindRecord(records, n, items[j].code, index, indexed);
     uint32_t execution_price = records[k].execution_price;
     uint32_t estimate_price = records[k].estimate_price;
+    if (undo) {
+      set_at.push_back(uint32_t(k));
+      old.push_back(records[k]);
+    }
     records[k] = items[j];
-    if (undo) set_at.push_back(uint32_t(k));
     if (!overwrite_prices && !IsNewItem(states[j])) {
       if (k < n) {
         records[k].execution_price = execution_price;
@@ -195,9 +203,8 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
     ok = records != nullptr;
   });
   if (ok && undo) {
-    undo->BeginGroup(prepared.code, before.data(), before.size());
-    for (uint32_t k : set_at) undo->Change(k, records[k]);
-    undo->EndGroup(uint32_t(n));
+    for (size_t i = 0; i < set_at.size(); i++) undo->Change(set_at[i], old[i], records[set_at[i]]);
+    undo->EndGroup(records, n);
   }
   if (records) library->UnlockBlock(block);
   if (!ok) {
@@ -305,9 +312,10 @@ int ApplySelectedItems(PriceLibrary* library, PriceItem* items, int count, ItemS
     PreparedGroup prepared =
         PrepareGroup(library, items, count, states, kind_filter, overwrite_prices, group,
                      undo ? undo->builder() : nullptr);
-    if (undo)
+    if (undo) {
       ready.push_back(prepared);
-    else
+      undo->GroupDone();
+    } else
       commit(prepared);
   };
   ItemsByGroup by_group;

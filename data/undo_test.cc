@@ -284,7 +284,8 @@ TEST_F(UndoTest, OnlyTheNewestTenRecordsAreKept) {
   std::string error;
   ASSERT_TRUE(ReadUndoFile(RealDisk(), files.back(), dir_.c_str(), &record, &error));
   ASSERT_EQ(1u, record.groups.size());
-  EXPECT_STREQ("a1 10", record.groups[0].before[0].material_name);
+  ASSERT_EQ(1u, record.groups[0].old.size());
+  EXPECT_STREQ("a1 10", record.groups[0].old[0].material_name);
 }
 
 }  // namespace
