@@ -158,14 +158,7 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
 
   PriceItem* records = library->LockBlock(block);
   bool ok = records != nullptr;
-  // For the undo record: where the apply set records, and what they held before.
-  std::vector<uint32_t> set_at;
-  std::vector<PriceItem> old;
-  if (ok && undo) {
-    undo->BeginGroup(prepared.code, records, n);
-    set_at.reserve(group_items.size);
-    old.reserve(group_items.size);
-  }
+  if (ok && undo) undo->BeginGroup(prepared.code, records, n);
   CodeIndex index;
   bool indexed = ok && index.Build(records, n, group_items.size);
   ForEachItem(group_items, items, count, states, kind_filter, [&](int j) {
@@ -173,10 +166,7 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
     size_t k = FindRecord(records, n, items[j].code, index, indexed);
     uint32_t execution_price = records[k].execution_price;
     uint32_t estimate_price = records[k].estimate_price;
-    if (undo) {
-      set_at.push_back(uint32_t(k));
-      old.push_back(records[k]);
-    }
+    PriceItem old = records[k];
     records[k] = items[j];
     if (!overwrite_prices && !IsNewItem(states[j])) {
       if (k < n) {
@@ -188,6 +178,9 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
         states[j] |= kWrittenWhole;
       }
     }
+    // The record as set: a later item of the same code may set it again, and then the
+    // undo record takes the position back to what it held first.
+    if (undo) undo->Change(uint32_t(k), old, records[k]);
     if (k < n) return;
     n++;
     if (indexed) indexed = index.Add(records, k);
@@ -202,10 +195,7 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
     }
     ok = records != nullptr;
   });
-  if (ok && undo) {
-    for (size_t i = 0; i < set_at.size(); i++) undo->Change(set_at[i], old[i], records[set_at[i]]);
-    undo->EndGroup(records, n);
-  }
+  if (ok && undo) undo->EndGroup(records, n);
   if (records) library->UnlockBlock(block);
   if (!ok) {
     library->FreeBlock(block);

@@ -70,6 +70,7 @@ class UndoFileBuilder {
   // The group as read, before the apply changes it.
   void BeginGroup(Code code, const PriceItem* before, size_t count);
   // The apply set position, which held old (a zero record beyond the group's end), to record.
+  // Of the changes of one position only the first one's old and the last one's record count.
   void Change(uint32_t position, const PriceItem& old, const PriceItem& record);
   // The group as it is to be written.
   void EndGroup(const PriceItem* after, size_t after_count);
