@@ -330,7 +330,12 @@ TEST_F(UndoTest, OnlyTheNewestTenRecordsAreKept) {
 // and taken back, and a group changed since is still left alone.
 TEST_F(UndoTest, FirstFormatRecordsAreStillTakenBack) {
   for (bool changed_since : {false, true}) {
-    SetUp();
+    // The groups as SetUp made them, again for the second round.
+    Seed(&db_, kA1, {Item(kA1, "a1", 100, 110), Item(kA2, "a2", 200, 220)});
+    Seed(&db_, kB1, {Item(kB1, "b1", 300, 330), Item(kB2, "b2", 400, 440)});
+    RecordBlock none = db_.AllocBlock(sizeof(PriceItem));
+    db_.WriteGroup(kC1, none, 0);
+    db_.FreeBlock(none);
     Snapshot s0 = Take(&db_);
     PriceItem a1x = Item(kA1, "a1 by the old program", 1, 2), a3 = Item(kA3, "a3", 3, 4);
     PriceItem b2x = Item(kB2, "b2 by the old program", 5, 6), c1 = Item(kC1, "c1", 7, 8);
