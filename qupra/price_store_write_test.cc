@@ -75,8 +75,10 @@ std::vector<PriceItem> Rewrite(const std::vector<PriceItem>& now, unsigned large
 
 TEST(PriceStoreWrite, ChangedRowsAndReplacedRowsLeaveTheSameFile) {
   std::string held_dir = FreshTestDir() + "_held", plain_dir = FreshTestDir() + "_plain";
-  std::filesystem::create_directories(held_dir);
-  std::filesystem::create_directories(plain_dir);
+  for (const std::string& dir : {held_dir, plain_dir}) {
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+  }
   PriceStore held, plain;
   ASSERT_TRUE(held.Open(held_dir.c_str()));
   ASSERT_TRUE(plain.Open(plain_dir.c_str()));
@@ -128,6 +130,22 @@ TEST(PriceStoreWrite, ChangedRowsAndReplacedRowsLeaveTheSameFile) {
       }
     }
   }
+}
+
+// A caller that could not take a group's records (no memory for its block) got none, and
+// writing back what it has would drop them: the group is not written until read again.
+TEST(PriceStoreWrite, GroupNotHandedOverCannotBeWrittenBack) {
+  std::string dir = FreshTestDir();
+  PriceStore store;
+  ASSERT_TRUE(store.Open(dir.c_str()));
+  const Code a = MakeCode(4, 1, 0, 0, 1), b = MakeCode(4, 1, 0, 0, 2);
+  const std::vector<PriceItem> both = {SampleItem(a, 1), SampleItem(b, 2)};
+  ASSERT_TRUE(store.WriteGroup(a, both.data(), both.size()));
+  EXPECT_FALSE(store.ReadGroup(a, [](const PriceItem*, size_t) { return false; }));
+  const PriceItem only = SampleItem(a, 3);
+  EXPECT_FALSE(store.WriteGroup(a, &only, 1));
+  ASSERT_NO_FATAL_FAILURE(ExpectGroup(&store, a, both));
+  EXPECT_TRUE(store.WriteGroup(a, &only, 1));  // read whole again just now
 }
 
 }  // namespace
