@@ -158,9 +158,7 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
 
   PriceItem* records = library->LockBlock(block);
   bool ok = records != nullptr;
-  std::vector<PriceItem> before;
-  std::vector<uint32_t> set_at;
-  if (ok && undo) before.assign(records, records + n);
+  if (ok && undo) undo->BeginGroup(prepared.code, records, n);
   CodeIndex index;
   bool indexed = ok && index.Build(records, n, group_items.size);
   ForEachItem(group_items, items, count, states, kind_filter, [&](int j) {
@@ -168,8 +166,8 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
     size_t k = FindRecord(records, n, items[j].code, index, indexed);
     uint32_t execution_price = records[k].execution_price;
     uint32_t estimate_price = records[k].estimate_price;
+    PriceItem old = records[k];
     records[k] = items[j];
-    if (undo) set_at.push_back(uint32_t(k));
     if (!overwrite_prices && !IsNewItem(states[j])) {
       if (k < n) {
         records[k].execution_price = execution_price;
@@ -180,6 +178,9 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
         states[j] |= kWrittenWhole;
       }
     }
+    // The record as set: a later item of the same code may set it again, and then the
+    // undo record takes the position back to what it held first.
+    if (undo) undo->Change(uint32_t(k), old, records[k]);
     if (k < n) return;
     n++;
     if (indexed) indexed = index.Add(records, k);
@@ -194,11 +195,7 @@ PreparedGroup PrepareGroup(PriceLibrary* library, const PriceItem* items, int co
     }
     ok = records != nullptr;
   });
-  if (ok && undo) {
-    undo->BeginGroup(prepared.code, before.data(), before.size());
-    for (uint32_t k : set_at) undo->Change(k, records[k]);
-    undo->EndGroup(uint32_t(n));
-  }
+  if (ok && undo) undo->EndGroup(records, n);
   if (records) library->UnlockBlock(block);
   if (!ok) {
     library->FreeBlock(block);
@@ -305,9 +302,10 @@ int ApplySelectedItems(PriceLibrary* library, PriceItem* items, int count, ItemS
     PreparedGroup prepared =
         PrepareGroup(library, items, count, states, kind_filter, overwrite_prices, group,
                      undo ? undo->builder() : nullptr);
-    if (undo)
+    if (undo) {
       ready.push_back(prepared);
-    else
+      undo->GroupDone();
+    } else
       commit(prepared);
   };
   ItemsByGroup by_group;

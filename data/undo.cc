@@ -15,6 +15,9 @@ const char kUndoDirName[] = "Undo/";
 
 namespace {
 
+// Pieces of this size go on into the file while the apply prepares its groups.
+const size_t kUndoPieceBytes = size_t(4) << 20;
+
 std::string UndoDir(const char* program_dir) { return std::string(program_dir) + kUndoDirName; }
 
 std::vector<PriceItem> ReadGroupRecords(PriceLibrary* library, Code code) {
@@ -33,6 +36,18 @@ std::vector<PriceItem> ReadGroupRecords(PriceLibrary* library, Code code) {
 
 bool Holds(const std::vector<PriceItem>& now, const std::vector<PriceItem>& want) {
   return now.size() == want.size() && SameRecordsAnyOrder(now.data(), want.data(), now.size());
+}
+
+// A record of the first format has the group's records to compare; the current one its
+// count and hash.
+bool HoldsWritten(const std::vector<PriceItem>& now, const UndoGroup& group) {
+  if (group.whole) return Holds(now, WrittenRecords(group));
+  return now.size() == group.after_count && GroupHash(now.data(), now.size()) == group.after_hash;
+}
+
+bool HoldsBefore(const std::vector<PriceItem>& now, const UndoGroup& group) {
+  if (group.whole) return Holds(now, group.before);
+  return now.size() == group.before_count && GroupHash(now.data(), now.size()) == group.before_hash;
 }
 
 bool WriteRecords(PriceLibrary* library, Code code, const std::vector<PriceItem>& records) {
@@ -59,17 +74,62 @@ UndoSaver::UndoSaver(Disk* disk, const char* program_dir, const CalendarTime& no
       now_(now),
       builder_(program_dir, now) {}
 
-bool UndoSaver::Save() {
-  disk_->CreateFolder(dir_.c_str());  // there already, or the write below fails
+UndoSaver::~UndoSaver() { Discard(); }
+
+void UndoSaver::GroupDone() {
+  if (failed_ || builder_.pending_bytes() < kUndoPieceBytes) return;
+  builder_.TakeBytes(&out_);
+  if (!WriteOut(&out_)) failed_ = true;
+}
+
+bool UndoSaver::Open() {
+  if (file_ != Disk::kNoFile) return true;
+  disk_->CreateFolder(dir_.c_str());  // there already, or the create below fails
   std::vector<std::string> taken = disk_->NamesStartingWith(dir_.c_str());
   for (int sequence = 0; sequence < 100; sequence++) {
     std::string name = UndoFileName(now_, sequence);
     if (std::find(taken.begin(), taken.end(), name) != taken.end()) continue;
     path_ = dir_ + name;
-    std::vector<uint8_t> bytes = builder_.Finish();
-    if (ReplaceThroughTemp(disk_, path_.c_str(), bytes.data(), bytes.size())) return true;
+    // The same temporary name as every other file replaced through one.
+    temp_ = path_ + ".tmp" + std::to_string(disk_->ProcessId());
+    file_ = disk_->Create(temp_.c_str());
+    if (file_ != Disk::kNoFile) return true;
     break;
   }
+  // A failed create may still have left an empty file behind.
+  if (!temp_.empty()) disk_->Remove(temp_.c_str());
+  temp_.clear();
+  path_.clear();
+  return false;
+}
+
+bool UndoSaver::WriteOut(std::vector<uint8_t>* bytes) {
+  bool ok = Open() && (bytes->empty() || disk_->Write(file_, bytes->data(), bytes->size()));
+  bytes->clear();
+  return ok;
+}
+
+void UndoSaver::Discard() {
+  if (file_ != Disk::kNoFile) disk_->Close(file_);
+  file_ = Disk::kNoFile;
+  if (!temp_.empty()) disk_->Remove(temp_.c_str());
+  temp_.clear();
+}
+
+bool UndoSaver::Save() {
+  if (!failed_) {
+    std::vector<uint8_t> rest = builder_.Finish();
+    // Flushed before the rename: otherwise a crash soon after could leave the name on bytes
+    // that never reached the disk.
+    bool ok = WriteOut(&rest) && disk_->Flush(file_);
+    if (file_ != Disk::kNoFile) ok = disk_->Close(file_) && ok;
+    file_ = Disk::kNoFile;
+    if (ok && disk_->Rename(temp_.c_str(), path_.c_str())) {
+      temp_.clear();
+      return true;
+    }
+  }
+  Discard();
   path_.clear();
   failed_ = true;
   return false;
@@ -78,6 +138,14 @@ bool UndoSaver::Save() {
 void UndoSaver::Prune() {
   std::vector<std::string> files = UndoFiles(disk_, program_dir_.c_str());
   for (size_t i = 0; i + kUndoRecordsKept < files.size(); i++) disk_->Remove(files[i].c_str());
+  // NAME.undo.tmpPID of a save that was cut short, unless its program is still writing it.
+  for (const std::string& name : disk_->NamesStartingWith(dir_.c_str())) {
+    size_t at = name.find(".tmp");
+    if (at == std::string::npos || !IsUndoFileName(name.substr(0, at)) || at + 4 == name.size() ||
+        name.find_first_not_of("0123456789", at + 4) != std::string::npos)
+      continue;
+    disk_->RemoveUnlessOpen((dir_ + name).c_str());
+  }
 }
 
 std::vector<std::string> UndoFiles(Disk* disk, const char* program_dir) {
@@ -115,10 +183,13 @@ std::vector<UndoGroupResult> RestoreGroups(PriceLibrary* library, const UndoReco
   for (const UndoGroup& group : record.groups) {
     std::vector<PriceItem> now = ReadGroupRecords(library, group.code);
     UndoGroupOutcome outcome = kUndoChangedSince;
-    if (Holds(now, WrittenRecords(group)))
-      outcome = WriteRecords(library, group.code, group.before) ? kUndoRestored : kUndoWriteFailed;
-    else if (Holds(now, group.before))
+    std::vector<PriceItem> before;
+    if (HoldsWritten(now, group)) {
+      if (RebuildBefore(group, now, &before))
+        outcome = WriteRecords(library, group.code, before) ? kUndoRestored : kUndoWriteFailed;
+    } else if (HoldsBefore(now, group)) {
       outcome = kUndoRestored;
+    }
     results.push_back(UndoGroupResult{group.code, outcome});
   }
   return results;
@@ -145,7 +216,10 @@ void TakeBack(PriceLibrary* library, Disk* disk, UndoReport* report) {
     return;
   }
   report->groups = RestoreGroups(library, report->record);
-  for (UndoGroup& g : report->record.groups) g.before = std::vector<PriceItem>();
+  for (UndoGroup& g : report->record.groups) {
+    g.before = std::vector<PriceItem>();
+    g.old = std::vector<PriceItem>();
+  }
   disk->Remove(report->path.c_str());
 }
 

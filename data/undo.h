@@ -19,23 +19,39 @@ extern const char kUndoDirName[];
 class UndoSaver {
  public:
   UndoSaver(Disk* disk, const char* program_dir, const CalendarTime& now);
+  ~UndoSaver();
+  UndoSaver(const UndoSaver&) = delete;
+  UndoSaver& operator=(const UndoSaver&) = delete;
   UndoFileBuilder* builder() { return &builder_; }
+  // After each group given to the builder: once enough bytes are made, they go on into the
+  // temporary file, so that a large record is not held whole in memory.
+  void GroupDone();
   // Writes the record into a new file of the undo folder through a temporary file, flushed.
   // False when it could not: the apply must then write nothing.
   bool Save();
-  // After the apply: removes all but the newest kUndoRecordsKept records.
+  // After the apply: removes all but the newest kUndoRecordsKept records, and temporary
+  // files of records whose saving was cut short.
   void Prune();
   // The file written, empty when none was (no group to write, or a failure).
   const std::string& path() const { return path_; }
   bool failed() const { return failed_; }
 
  private:
+  // Opens the temporary file under a free name, at the first bytes to write.
+  bool Open();
+  bool WriteOut(std::vector<uint8_t>* bytes);
+  // Gives up the temporary file.
+  void Discard();
+
   Disk* disk_;
   std::string program_dir_;
   std::string dir_;
   CalendarTime now_;
   UndoFileBuilder builder_;
   std::string path_;
+  std::string temp_;
+  Disk::File file_ = Disk::kNoFile;
+  std::vector<uint8_t> out_;  // bytes on their way to the file, kept for reuse
   bool failed_ = false;
 };
 
@@ -60,7 +76,8 @@ struct UndoGroupResult {
 
 // Takes back every group of the record: a group that still holds exactly what the apply
 // wrote gets its old records back; one that holds the old records already (an undo that
-// was cut short) counts as restored; any other is left alone.
+// was cut short) counts as restored; any other is left alone. Records of the current format
+// tell the group's whole contents by their count and hash.
 std::vector<UndoGroupResult> RestoreGroups(PriceLibrary* library, const UndoRecord& record);
 
 struct UndoReport {

@@ -76,6 +76,44 @@ struct Selection {
   }
 };
 
+// The file of the first format, as the earlier writer made it: each group's records whole.
+struct FirstFormatGroup {
+  Code code;
+  std::vector<PriceItem> before;
+  uint32_t after_count;
+  std::vector<uint32_t> positions;
+  std::vector<PriceItem> changed;
+};
+
+std::string FirstFormatFile(const std::string& program_dir,
+                            const std::vector<FirstFormatGroup>& groups) {
+  std::string b("CUUNDO01", 8);
+  auto put = [&](const void* p, size_t n) { b.append(static_cast<const char*>(p), n); };
+  auto put32 = [&](uint32_t v) { put(&v, 4); };  // little-endian machines only, as the writer was
+  char dir[256] = {};
+  std::strncpy(dir, program_dir.c_str(), 255);
+  put(dir, 256);
+  CalendarTime t = LocalNow();
+  put(&t, sizeof t);
+  size_t items = 0;
+  for (const FirstFormatGroup& g : groups) items += g.changed.size();
+  put32(uint32_t(groups.size()));
+  put32(uint32_t(items));
+  for (const FirstFormatGroup& g : groups) {
+    put(&g.code, 8);
+    put32(uint32_t(g.before.size()));
+    put(g.before.data(), g.before.size() * sizeof(PriceItem));
+    put32(g.after_count);
+    put32(uint32_t(g.changed.size()));
+    for (uint32_t p : g.positions) put32(p);
+    put(g.changed.data(), g.changed.size() * sizeof(PriceItem));
+  }
+  uint64_t sum = UndoChecksum(reinterpret_cast<const uint8_t*>(b.data()), b.size());
+  put(&sum, 8);
+  b += "CUUNDEND";
+  return b;
+}
+
 class UndoTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -284,7 +322,119 @@ TEST_F(UndoTest, OnlyTheNewestTenRecordsAreKept) {
   std::string error;
   ASSERT_TRUE(ReadUndoFile(RealDisk(), files.back(), dir_.c_str(), &record, &error));
   ASSERT_EQ(1u, record.groups.size());
-  EXPECT_STREQ("a1 10", record.groups[0].before[0].material_name);
+  ASSERT_EQ(1u, record.groups[0].old.size());
+  EXPECT_STREQ("a1 10", record.groups[0].old[0].material_name);
+}
+
+// Records kept by the earlier program, which held every touched group whole, are still read
+// and taken back, and a group changed since is still left alone.
+TEST_F(UndoTest, FirstFormatRecordsAreStillTakenBack) {
+  for (bool changed_since : {false, true}) {
+    // The groups as SetUp made them, again for the second round.
+    Seed(&db_, kA1, {Item(kA1, "a1", 100, 110), Item(kA2, "a2", 200, 220)});
+    Seed(&db_, kB1, {Item(kB1, "b1", 300, 330), Item(kB2, "b2", 400, 440)});
+    RecordBlock none = db_.AllocBlock(sizeof(PriceItem));
+    db_.WriteGroup(kC1, none, 0);
+    db_.FreeBlock(none);
+    Snapshot s0 = Take(&db_);
+    PriceItem a1x = Item(kA1, "a1 by the old program", 1, 2), a3 = Item(kA3, "a3", 3, 4);
+    PriceItem b2x = Item(kB2, "b2 by the old program", 5, 6), c1 = Item(kC1, "c1", 7, 8);
+    std::vector<FirstFormatGroup> groups = {
+        {kA1, {Item(kA1, "a1", 100, 110), Item(kA2, "a2", 200, 220)}, 3, {0, 2}, {a1x, a3}},
+        {kB1, {Item(kB1, "b1", 300, 330), Item(kB2, "b2", 400, 440)}, 2, {1}, {b2x}},
+        {kC1, {}, 1, {0}, {c1}},
+    };
+    // What that apply wrote.
+    Seed(&db_, kA1, {a1x, Item(kA2, "a2", 200, 220), a3});
+    Seed(&db_, kB1, {Item(kB1, "b1", 300, 330), b2x});
+    Seed(&db_, kC1, {c1});
+    if (changed_since) Seed(&db_, kB1, {Item(kB1, "b1 by another", 1, 1)});
+    Snapshot applied = Take(&db_);
+    std::string path = dir_ + kUndoDirName + UndoFileName(LocalNow(), 0);
+    std::filesystem::create_directories(dir_ + kUndoDirName);
+    std::string file = FirstFormatFile(dir_, groups);
+    ASSERT_TRUE(ReplaceThroughTemp(RealDisk(), path.c_str(), file.data(), file.size()));
+
+    UndoReport report = UndoLatest(&db_, RealDisk(), dir_.c_str());
+    ASSERT_FALSE(report.refused) << report.error;
+    EXPECT_EQ(4u, report.record.ItemCount());
+    ASSERT_EQ(3u, report.groups.size());
+    EXPECT_EQ(kUndoRestored, report.groups[0].outcome);
+    EXPECT_EQ(changed_since ? kUndoChangedSince : kUndoRestored, report.groups[1].outcome);
+    EXPECT_EQ(kUndoRestored, report.groups[2].outcome);
+    Snapshot now = Take(&db_);
+    EXPECT_EQ(s0[CodeGroup(kA1)], now[CodeGroup(kA1)]);
+    EXPECT_EQ(changed_since ? applied[CodeGroup(kB1)] : s0[CodeGroup(kB1)], now[CodeGroup(kB1)]);
+    EXPECT_EQ(0u, now.count(CodeGroup(kC1)));
+    // Cut short, it is refused like a record of the current format.
+    file.resize(file.size() - 3);
+    ASSERT_TRUE(ReplaceThroughTemp(RealDisk(), path.c_str(), file.data(), file.size()));
+    EXPECT_TRUE(UndoLatest(&db_, RealDisk(), dir_.c_str()).refused);
+  }
+}
+
+// A library that hands a group out in code order, not in the order written: the undo still
+// finds what the apply set and gives the group its records back.
+TEST_F(UndoTest, GroupsHandedOutInAnotherOrderAreTakenBack) {
+  FakePriceLibrary fake;
+  fake.Put(Item(kA2, "a2", 200, 220));
+  fake.Put(Item(kA3, "a3", 300, 330));
+  Selection s;
+  s.Add(Item(kA1, "a1 new", 1, 2), kNewItemState);  // appended, but first in code order
+  s.Add(Item(kA3, "a3 renamed", 300, 330), ChangeMaterialName);
+  UndoSaver undo(RealDisk(), dir_.c_str(), LocalNow());
+  int failed = 0;
+  ApplySelectedItems(&fake, s.items.data(), int(s.items.size()), s.states.data(), kChangeBits, 1,
+                     &failed, nullptr, &undo);
+  ASSERT_EQ(0, failed);
+  ASSERT_FALSE(undo.failed());
+  ASSERT_NE(nullptr, fake.Find(kA1));
+  UndoReport report = UndoLatest(&fake, RealDisk(), dir_.c_str());
+  ASSERT_FALSE(report.refused) << report.error;
+  ASSERT_EQ(1u, report.groups.size());
+  EXPECT_EQ(kUndoRestored, report.groups[0].outcome);
+  EXPECT_EQ(nullptr, fake.Find(kA1));
+  EXPECT_STREQ("a3", fake.Find(kA3)->material_name);
+  EXPECT_STREQ("a2", fake.Find(kA2)->material_name);
+}
+
+// A record larger than the pieces it is written in: taken back whole, and a write that fails
+// part way leaves nothing, as with a small one.
+TEST_F(UndoTest, LargeRecordsAreWrittenInPieces) {
+  for (FileFault fault : {kNoFault, kFailWrite}) {
+    FakePriceLibrary fake;
+    Selection s;
+    for (unsigned g = 1; g <= 2; g++) {
+      for (unsigned i = 1; i <= 26000; i++) {
+        Code code = MakeCode(3, g, i / 100, 0, i % 100 + 1);
+        fake.Put(Item(code, "old", i, i));
+        s.Add(Item(code, "new", i, i), ChangeMaterialName);
+      }
+    }
+    FaultyDisk disk(fault);
+    UndoSaver undo(&disk, dir_.c_str(), LocalNow());
+    ApplySelectedItems(&fake, s.items.data(), int(s.items.size()), s.states.data(), kChangeBits, 1,
+                       nullptr, nullptr, &undo);
+    std::vector<std::string> files = UndoFiles(RealDisk(), dir_.c_str());
+    if (fault == kFailWrite) {
+      EXPECT_TRUE(undo.failed());
+      EXPECT_EQ(1, disk.injected());
+      EXPECT_EQ(0, fake.write_group_calls);
+      EXPECT_TRUE(files.empty());
+      EXPECT_TRUE(disk.NamesStartingWith((dir_ + kUndoDirName).c_str()).size() <= 2);
+      continue;
+    }
+    ASSERT_EQ(1u, files.size());
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(files[0], &bytes));
+    EXPECT_GT(bytes.size(), size_t(4) << 20);  // more than one piece
+    EXPECT_STREQ("new", fake.Find(MakeCode(3, 2, 123, 0, 5))->material_name);
+    UndoReport report = UndoLatest(&fake, RealDisk(), dir_.c_str());
+    ASSERT_FALSE(report.refused) << report.error;
+    EXPECT_EQ(52000u, report.record.ItemCount());
+    for (const UndoGroupResult& g : report.groups) EXPECT_EQ(kUndoRestored, g.outcome);
+    EXPECT_STREQ("old", fake.Find(MakeCode(3, 2, 123, 0, 5))->material_name);
+  }
 }
 
 }  // namespace

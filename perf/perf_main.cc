@@ -19,6 +19,12 @@ const size_t kCatalogueItems = 1000000;
 const unsigned kCatalogueGroups = 50;
 const size_t kApplyItems = 100000;
 const unsigned kApplyGroups = 10;
+// The large write: every item of a 1M-item database changed, over 50 groups; and a file of
+// every 100th of them, which changes 1% of that database.
+const size_t kBigApplyItems = 1000000;
+const unsigned kBigApplyGroups = 50;
+const Shares kAllChanged = {0, 10000};
+const size_t kOnePercentStep = 100;
 // Every item of the write's file is shown, so that all of them can be selected.
 const Shares kApplyShares = {1000, 9000};
 
@@ -68,14 +74,16 @@ bool WriteDatabase(const std::string& dir, const Scenario& scenario) {
   return store.PutNames(NamesOf(groups));
 }
 
-// DIR/db and DIR/apply-db hold the databases; the update files lie in DIR.
+// DIR/db, DIR/apply-db and DIR/apply-1m-db hold the databases; the update files lie in DIR.
 int Generate(const char* dir, uint64_t seed) {
   std::string base = dir;
   std::error_code error;
   std::filesystem::create_directories(base + "/db", error);
   std::filesystem::create_directories(base + "/apply-db", error);
+  std::filesystem::create_directories(base + "/apply-1m-db", error);
   Scenario catalogue(seed, kCatalogueItems, kCatalogueGroups);
   Scenario apply(seed + 1, kApplyItems, kApplyGroups, kApplyShares);
+  Scenario big_apply(seed + 2, kBigApplyItems, kBigApplyGroups, kAllChanged);
   // The smaller files cover the first categories whole, as a maker's file for part of
   // the catalogue would.
   const struct {
@@ -90,7 +98,11 @@ int Generate(const char* dir, uint64_t seed) {
     }
   }
   if (!WriteText(base + "/apply-100k.costupdate", apply.FileText(kApplyItems)) ||
-      !WriteDatabase(base + "/db", catalogue) || !WriteDatabase(base + "/apply-db", apply)) {
+      !WriteText(base + "/apply-1m.costupdate", big_apply.FileText(kBigApplyItems)) ||
+      !WriteText(base + "/apply-1pct.costupdate",
+                 big_apply.FileText(kBigApplyItems, kOnePercentStep)) ||
+      !WriteDatabase(base + "/db", catalogue) || !WriteDatabase(base + "/apply-db", apply) ||
+      !WriteDatabase(base + "/apply-1m-db", big_apply)) {
     fprintf(stderr, "costupdate-perf: cannot write the databases in %s\n", dir);
     return 1;
   }

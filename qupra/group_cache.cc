@@ -50,7 +50,7 @@ GroupCache::Entry* GroupCache::NewEntry(unsigned group) {
   }
 }
 
-bool GroupCache::Put(unsigned group, PriceItem* space, size_t capacity, size_t count) {
+bool GroupCache::Put(unsigned group, PriceItem* space, size_t capacity, size_t count, bool dense) {
   // Reserve gave the free end of the last block: taking it is moving that end.
   Block& last = blocks_.back();
   last.used += capacity;
@@ -67,6 +67,7 @@ bool GroupCache::Put(unsigned group, PriceItem* space, size_t capacity, size_t c
   }
   entry->records = space;
   entry->count = count;
+  entry->dense = dense;
   live_records_ += count;
   return true;
 }
@@ -81,14 +82,32 @@ void GroupCache::PutDirect(unsigned group) {
 }
 
 void GroupCache::Update(unsigned group, const PriceItem* items, size_t count) {
-  if (!Get(group)) return;
+  Entry* held = group < entries_.size() ? entries_[group].get() : nullptr;
+  if (!held) return;
+  if (!held->direct && count <= held->count) {
+    // Written over where it lies: filling fresh memory costs more than the copy. The index
+    // holds positions, so it stands while every position keeps its code.
+    PriceItem* records = const_cast<PriceItem*>(held->records);
+    bool same_codes = true;
+    for (size_t i = 0; i < count && same_codes; i++) same_codes = records[i].code == items[i].code;
+    if (count) memmove(records, items, count * sizeof(PriceItem));
+    if ((count < held->count || !same_codes) && !held->index.Build(records, count)) {
+      Forget(group);
+      return;
+    }
+    live_records_ -= held->count - count;
+    Waste(held->count - count);
+    held->count = count;
+    held->dense = true;
+    return;
+  }
   PriceItem* space = Reserve(count);
   if (!space) {
     Forget(group);
     return;
   }
   if (count) memcpy(space, items, count * sizeof(PriceItem));
-  Put(group, space, count, count);
+  Put(group, space, count, count, true);
 }
 
 void GroupCache::Forget(unsigned group) {

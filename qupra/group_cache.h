@@ -20,6 +20,8 @@ class GroupCache {
     // The group is not held (a row that disagrees with itself, or no memory for it): its
     // look-ups go to the file.
     bool direct = false;
+    // Record i is stored at position i: the file's positions run from 0 without a gap.
+    bool dense = false;
   };
 
   GroupCache() {}
@@ -36,11 +38,12 @@ class GroupCache {
   PriceItem* Reserve(size_t capacity);
   // Holds the first count records of space from Reserve as the group. False (the group then
   // marked direct) when memory runs out.
-  bool Put(unsigned group, PriceItem* space, size_t capacity, size_t count);
+  bool Put(unsigned group, PriceItem* space, size_t capacity, size_t count, bool dense = false);
   // Gives up space from Reserve, when the group could not be read after all.
   void Abandon(size_t capacity);
   void PutDirect(unsigned group);
-  // Replaces a held or direct group by a copy of items; a group without an entry stays so.
+  // Replaces a held or direct group by a copy of items, stored at positions 0 to count - 1;
+  // a group without an entry stays so.
   void Update(unsigned group, const PriceItem* items, size_t count);
   void Forget(unsigned group);
   void Clear();

@@ -87,6 +87,9 @@ bool PriceStore::Open(const char* folder, OpenMode mode) {
   }
   db_ = db;
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  // A group's write changes more pages than SQLite's page cache holds by default (2 MB);
+  // spilled before the commit, they cost a further sync and are written twice.
+  Exec(db_, "PRAGMA cache_size = -16384");
   // Reading the version is the first access: a file that is no database fails here.
   int version = 0;
   bool usable = ReadUserVersion(db_, &version) &&
@@ -200,7 +203,9 @@ void PriceStore::LoadGroup(unsigned group) {
     cache_.Abandon(capacity);
     return;
   }
-  cache_.Put(group, space, capacity, count);
+  // Positions are unique, so count rows from 0 to count - 1 leave no gap.
+  bool dense = count == 0 || (first_pos == 0 && size_t(last_pos) + 1 == count);
+  cache_.Put(group, space, capacity, count, dense);
   read.Commit();
 }
 
@@ -225,7 +230,24 @@ bool PriceStore::QueryItem(Code code, PriceItem* out) {
 }
 
 bool PriceStore::ReadGroup(Code code, std::vector<PriceItem>* out) {
-  bool ok = ReadGroupRecords(code, out);
+  out->clear();
+  return ReadGroup(code, [out](const PriceItem* records, size_t count) {
+    out->assign(records, records + count);
+    return true;
+  });
+}
+
+bool PriceStore::ReadGroup(Code code, const GroupSink& take) {
+  std::vector<PriceItem> read;
+  bool ok = false;
+  if (db_ && Revalidate(true)) {
+    // A held group goes to the caller straight from memory.
+    if (const GroupCache::Entry* cached = Group(CodeGroup(code)))
+      ok = take(cached->records, cached->count);
+    else
+      ok = ReadGroupRecords(code, &read) && take(read.data(), read.size());
+  }
+  // A caller that could not take every record must not write the group back either.
   if (ok)
     unreadable_.erase(CodeGroup(code));
   else
@@ -263,17 +285,11 @@ bool PriceStore::WriteGroup(Code code, const PriceItem* items, size_t count) {
   Transaction t(db_);
   // Holding the write lock, the version tells whether anyone else wrote since the last look.
   if (!t.begun() || !CheckDataVersion()) return false;
-  Statement remove(db_, "DELETE FROM items WHERE grp = ?1");
-  remove.Bind(1, group);
-  if (!remove.Run()) return false;
-  Statement insert(db_, "INSERT INTO items(grp, pos, code, record) VALUES(?1, ?2, ?3, ?4)");
-  for (size_t i = 0; i < count; ++i) {
-    insert.Bind(1, group);
-    insert.Bind(2, int64_t(i));
-    insert.Bind(3, ToSql(items[i].code));
-    insert.BindBlob(4, &items[i], sizeof(PriceItem));
-    if (!insert.Run()) return false;
-  }
+  const GroupCache::Entry* held = cache_.Get(group);
+  bool written = held && !held->direct && held->dense
+                     ? WriteChangedRows(group, held->records, held->count, items, count)
+                     : ReplaceRows(group, items, count);
+  if (!written) return false;
   if (!t.Commit()) {
     // A commit that failed part way may have reached the file or not: read it again.
     DropCache();
@@ -281,6 +297,52 @@ bool PriceStore::WriteGroup(Code code, const PriceItem* items, size_t count) {
   }
   cache_.Update(group, items, count);
   return true;
+}
+
+bool PriceStore::ReplaceRows(unsigned group, const PriceItem* items, size_t count) {
+  Statement remove(db_, "DELETE FROM items WHERE grp = ?1");
+  remove.Bind(1, group);
+  if (!remove.Run()) return false;
+  return InsertRows(group, items, 0, count);
+}
+
+bool PriceStore::InsertRows(unsigned group, const PriceItem* items, size_t from, size_t to) {
+  if (from >= to) return true;
+  Statement insert(db_, "INSERT INTO items(grp, pos, code, record) VALUES(?1, ?2, ?3, ?4)");
+  for (size_t i = from; i < to; ++i) {
+    insert.Bind(1, group);
+    insert.Bind(2, int64_t(i));
+    insert.Bind(3, ToSql(items[i].code));
+    insert.BindBlob(4, &items[i], sizeof(PriceItem));
+    if (!insert.Run()) return false;
+  }
+  return true;
+}
+
+bool PriceStore::WriteChangedRows(unsigned group, const PriceItem* stored, size_t stored_count,
+                                  const PriceItem* items, size_t count) {
+  // Rows that keep their record are not touched, and the code index only where a code
+  // changes: an apply changes a field or two of some records and appends a few.
+  Statement set_record(db_, "UPDATE items SET record = ?3 WHERE grp = ?1 AND pos = ?2");
+  Statement set_row(db_, "UPDATE items SET code = ?3, record = ?4 WHERE grp = ?1 AND pos = ?2");
+  size_t common = count < stored_count ? count : stored_count;
+  for (size_t i = 0; i < common; ++i) {
+    if (std::memcmp(&stored[i], &items[i], sizeof(PriceItem)) == 0) continue;
+    bool same_code = stored[i].code == items[i].code;
+    Statement& set = same_code ? set_record : set_row;
+    set.Bind(1, group);
+    set.Bind(2, int64_t(i));
+    if (!same_code) set.Bind(3, ToSql(items[i].code));
+    set.BindBlob(same_code ? 3 : 4, &items[i], sizeof(PriceItem));
+    if (!set.Run()) return false;
+  }
+  if (count < stored_count) {
+    Statement remove(db_, "DELETE FROM items WHERE grp = ?1 AND pos >= ?2");
+    remove.Bind(1, group);
+    remove.Bind(2, int64_t(count));
+    if (!remove.Run()) return false;
+  }
+  return InsertRows(group, items, common, count);
 }
 
 bool PriceStore::PutItems(const std::vector<PriceItem>& items) {

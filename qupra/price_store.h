@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -47,6 +48,11 @@ class PriceStore {
   // The records of the code's group (top 16 bits) in the order last written; an empty group
   // gives true and no records, a failure false and no records.
   bool ReadGroup(Code code, std::vector<PriceItem>* out);
+  // The same records given to take, straight from memory when the group is held. take says
+  // whether it could keep them all; when it could not, the read counts as failed (and the
+  // group cannot be written until it is read again).
+  typedef std::function<bool(const PriceItem* records, size_t count)> GroupSink;
+  bool ReadGroup(Code code, const GroupSink& take);
   // Replaces the group's records by items, in one transaction. A record of another group,
   // or a group of category 0, refuses the whole write: false, nothing changed. So does a
   // group whose last ReadGroup failed: its caller could not have seen all its records.
@@ -74,6 +80,13 @@ class PriceStore {
 
  private:
   bool CreateSchema();
+  // The two ways of writing a group's rows inside the write transaction: all rows replaced,
+  // or, where the group's rows are held as stored at positions 0 to stored_count - 1, only
+  // the rows that differ from them.
+  bool ReplaceRows(unsigned group, const PriceItem* items, size_t count);
+  bool WriteChangedRows(unsigned group, const PriceItem* stored, size_t stored_count,
+                        const PriceItem* items, size_t count);
+  bool InsertRows(unsigned group, const PriceItem* items, size_t from, size_t to);
   bool PutItem(const PriceItem& item);
   bool GetName(NameTable table, Code code, unsigned number, char* out);
 

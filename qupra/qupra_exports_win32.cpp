@@ -50,23 +50,26 @@ void QUPRA_CALL ExportReadGroup(uint32_t code_low, uint32_t code_high, int, void
                                 int* count) {
   if (block) *block = nullptr;
   if (count) *count = 0;
-  std::vector<PriceItem> items;
+  if (!block || !count) return;
   StoreLock lock;
-  if (!block || !count || !g_store.ReadGroup(CodeFromHalves(code_low, code_high), &items) ||
-      items.empty() || items.size() > 0x7FFFFFFF / sizeof(PriceItem))
-    return;
-  size_t bytes = items.size() * sizeof(PriceItem);
-  HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-  if (!handle) return;
-  void* records = GlobalLock(handle);
-  if (!records) {
-    GlobalFree(handle);
-    return;
-  }
-  std::memcpy(records, items.data(), bytes);
-  GlobalUnlock(handle);
-  *block = handle;
-  *count = int(items.size());
+  // The records go from the store's memory straight into the caller's block.
+  g_store.ReadGroup(CodeFromHalves(code_low, code_high), [&](const PriceItem* items, size_t n) {
+    if (n == 0) return true;
+    if (n > 0x7FFFFFFF / sizeof(PriceItem)) return false;
+    size_t bytes = n * sizeof(PriceItem);
+    HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    if (!handle) return false;
+    void* records = GlobalLock(handle);
+    if (!records) {
+      GlobalFree(handle);
+      return false;
+    }
+    std::memcpy(records, items, bytes);
+    GlobalUnlock(handle);
+    *block = handle;
+    *count = int(n);
+    return true;
+  });
 }
 
 void QUPRA_CALL ExportWriteGroup(uint32_t code_low, uint32_t code_high, int, void* block,

@@ -48,16 +48,18 @@ void StoreLibrary::GetSupplierName(unsigned supplier_code, char* out) {
 void StoreLibrary::ReadGroup(Code code, RecordBlock* block, int* count) {
   if (block) *block = nullptr;
   if (count) *count = 0;
-  std::vector<PriceItem> items;
-  if (!block || !count || !store_.ReadGroup(code, &items) || items.empty() ||
-      items.size() > size_t(INT32_MAX))
-    return;
-  RecordBlock copy = AllocBlock(items.size() * sizeof(PriceItem));
-  if (!copy) return;
-  std::memcpy(LockBlock(copy), items.data(), items.size() * sizeof(PriceItem));
-  UnlockBlock(copy);
-  *block = copy;
-  *count = int(items.size());
+  if (!block || !count) return;
+  store_.ReadGroup(code, [&](const PriceItem* records, size_t n) {
+    if (n == 0) return true;
+    if (n > size_t(INT32_MAX)) return false;
+    RecordBlock copy = AllocBlock(n * sizeof(PriceItem));
+    if (!copy) return false;
+    std::memcpy(LockBlock(copy), records, n * sizeof(PriceItem));
+    UnlockBlock(copy);
+    *block = copy;
+    *count = int(n);
+    return true;
+  });
 }
 
 void StoreLibrary::WriteGroup(Code code, RecordBlock block, int count) {

@@ -279,6 +279,55 @@ measure32() {
   fi
 }
 
+# Writing 1M changed items into 50 groups with the undo record, on a fresh copy of the
+# database each run, natively and under Wine (64- and, where it runs, 32-bit); and the bytes
+# of the undo record of an apply that changes 1% of that database (every 100th item) beside
+# its bound. The data is this tree's: a reference tree's programs write into it too.
+measure_big_apply() {
+  local name="$1" native="$2" win="$3" win32="$4" runs="$5" data="$bench/perf-data"
+  [ -d "$data/apply-1m-db" ] || return 0
+  echo "bench: $name, 1M items written into 50 groups" >&2
+  local wrun="$root/scripts/wine-run.sh" run="$data/apply-1m-run" bin="$tmp/bin-$name"
+  local bin32="" wdata wrunpath
+  mkdir -p "$bin" && cp "$win/bin/QUPRA.dll" "$win/bin/costupdate-perf.exe" "$bin/"
+  if [ -n "$win32" ] && "$root/scripts/can-run-32.sh" >/dev/null 2>&1; then
+    bin32="$tmp/bin32-$name"
+    mkdir -p "$bin32" && cp "$win32/bin/QUPRA.dll" "$win32/bin/costupdate-perf.exe" "$bin32/"
+  fi
+  wdata="$(winpath "$data")"
+  wrunpath="$(winpath "$run")"
+  fresh() { rm -rf "$run" && cp -r "$data/apply-1m-db" "$run"; }
+  local n=() w=() w32=()
+  for _ in $(seq "$runs"); do
+    fresh
+    timed "$native/perf/costupdate-perf" apply "$run" "$data/apply-1m.costupdate" --undo >/dev/null
+    n+=("$(field apply_ms "$tmp/out")")
+    fresh
+    timed "$wrun" "$bin/costupdate-perf.exe" apply "$wrunpath" "$wdata\\apply-1m.costupdate" \
+      --undo >/dev/null
+    w+=("$(field apply_ms "$tmp/out")")
+    if [ -n "$bin32" ]; then
+      fresh
+      timed "$wrun" "$bin32/costupdate-perf.exe" apply "$wrunpath" "$wdata\\apply-1m.costupdate" \
+        --undo >/dev/null
+      w32+=("$(field apply_ms "$tmp/out")")
+    fi
+  done
+  record "$name" big_apply_ms "$(printf '%s\n' "${n[@]:-}" | grep . | median)"
+  record "$name" wine_big_apply_ms "$(printf '%s\n' "${w[@]:-}" | grep . | median)"
+  record "$name" wine32_big_apply_ms "$(printf '%s\n' "${w32[@]:-}" | grep . | median)"
+  fresh
+  if [ "$(timed "$native/perf/costupdate-perf" apply "$run" "$data/apply-1pct.costupdate" \
+    --undo)" != "-" ]; then
+    local selected groups
+    selected="$(field selected "$tmp/out")"
+    groups="$(field write_group_calls "$tmp/out")"
+    record "$name" undo_bytes_1pct "$(cat "$run"/Undo/*.undo | wc -c)"
+    record "$name" undo_bound_1pct "$((3 * selected * 84 + 4096 * groups))"
+  fi
+  rm -rf "$run"
+}
+
 if [ -n "$reference" ]; then
   ref="$root/build/reference"
   echo "bench: building the reference $reference in $ref" >&2
@@ -294,6 +343,8 @@ if [ -n "$reference" ]; then
 fi
 measure after "$bench" "$windows" "$bench/perf-data" "$repeat"
 measure32 after "$bench/perf-data" "$repeat"
+[ -n "$reference" ] && measure_big_apply before "$ref/bench" "$ref/windows" "" 1
+measure_big_apply after "$bench" "$windows" "$windows32" "$repeat"
 
 # The table, and the same figures as CSV.
 csv="$bench/perf.csv"
@@ -344,6 +395,11 @@ row "3. apply 100k items, 10 groups, Wine 32-bit" 100k ms "<= 1 s" key wine32_ap
 row "3. apply + undo record, native" 100k ms "<= 1.3x apply" key undo_apply_ms
 row "3. apply + undo record, Wine" 100k ms "<= 1.3x apply" key wine_undo_apply_ms
 row "3. apply + undo record, Wine 32-bit" 100k ms "<= 1.3x apply" key wine32_undo_apply_ms
+row "3. 1M changed, 50 groups + undo, native" 1m ms "" key big_apply_ms
+row "3. 1M changed, 50 groups + undo, Wine" 1m ms "<= 1.5 s" key wine_big_apply_ms
+row "3. 1M changed, 50 groups + undo, Wine 32-bit" 1m ms "<= 1.5 s" key wine32_big_apply_ms
+row "3. undo record bytes, 1% of 1M changed" 1m bytes "<= bound" key undo_bytes_1pct
+row "3. bound: 3x changed bytes + 4 KB/group" 1m bytes "" key undo_bound_1pct
 row "4. peak memory, CLI compare, native" 1m KB "<= 3x file" key rss_kb
 row "4. peak memory, CLI compare, Wine" 1m KB "<= 3x file" key wine_rss_kb
 row "4. peak memory, CLI compare, Wine 32-bit" 1m KB "<= 3x file" key wine32_rss_kb
