@@ -87,9 +87,6 @@ bool PriceStore::Open(const char* folder, OpenMode mode) {
   }
   db_ = db;
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-  // A group's write changes more pages than SQLite's page cache holds by default (2 MB);
-  // spilled before the commit, they cost a further sync and are written twice.
-  Exec(db_, "PRAGMA cache_size = -16384");
   // Reading the version is the first access: a file that is no database fails here.
   int version = 0;
   bool usable = ReadUserVersion(db_, &version) &&
@@ -275,6 +272,24 @@ bool PriceStore::ReadGroupRecords(Code code, std::vector<PriceItem>* out) {
   return rc == SQLITE_DONE;
 }
 
+namespace {
+
+// A group's write changes more pages than SQLite's page cache holds by default (2 MB);
+// spilled before the commit, they cost a further sync and are written twice. The cache is
+// large only for the write (after the transaction ends), so that reading keeps its memory.
+class WriteCacheSize {
+ public:
+  explicit WriteCacheSize(sqlite3* db) : db_(db) { Exec(db_, "PRAGMA cache_size = -16384"); }
+  ~WriteCacheSize() { Exec(db_, "PRAGMA cache_size = -2000"); }
+  WriteCacheSize(const WriteCacheSize&) = delete;
+  WriteCacheSize& operator=(const WriteCacheSize&) = delete;
+
+ private:
+  sqlite3* db_;
+};
+
+}  // namespace
+
 bool PriceStore::WriteGroup(Code code, const PriceItem* items, size_t count) {
   if (!db_ || CodeCategory(code) == 0 || (count && !items)) return false;
   unsigned group = CodeGroup(code);
@@ -282,6 +297,7 @@ bool PriceStore::WriteGroup(Code code, const PriceItem* items, size_t count) {
     if (CodeGroup(items[i].code) != group) return false;
   // Written back, a group read in part would lose the records that were not read.
   if (unreadable_.count(group)) return false;
+  WriteCacheSize large(db_);
   Transaction t(db_);
   // Holding the write lock, the version tells whether anyone else wrote since the last look.
   if (!t.begun() || !CheckDataVersion()) return false;

@@ -53,7 +53,12 @@ median() { sort -n | awk '{v[NR] = $1} END {if (NR) print v[int((NR + 1) / 2)]; 
 field() { sed -n "s/.*\\b$1=\\([^ ]*\\).*/\\1/p" "$2"; }
 winpath() { "$root/scripts/wine-run.sh" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 tmp="$(mktemp -d)"
-trap 'rm -rf "$tmp"' EXIT
+# One Wine server for the whole run, as in the test command: the Wine rows then time the
+# program's own process, not the server and its system processes starting anew whenever
+# the native runs between them took longer than the server's 3 s linger.
+source scripts/wine-env.sh
+"$wineserver_cmd" -p </dev/null >/dev/null 2>&1
+trap 'rm -rf "$tmp"; "$wineserver_cmd" -k >/dev/null 2>&1 || true' EXIT
 
 # Wall time in ms of a command, its standard output in $tmp/out; "-" when it failed or ran
 # longer than REFERENCE_TIMEOUT (the old code takes minutes where the new takes a second).
