@@ -195,7 +195,7 @@ echo "demo: after the editor added the annual address and patrolled"
 "$run" "$demo/costupdate-cli.exe" --utf8 catalogue
 "$run" "$bin/window_probe.exe" close CUMainWndClass 1000
 wait "$app" || true
-WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}" timeout 30 wineserver -w || true
+WINEPREFIX="${WINEPREFIX:-$root/build/windows/wineprefix}" timeout 30 /usr/lib/wine/wineserver64 -w || true
 echo "demo: screenshots saved to $shot and, beside it, demo-show-changes.png, demo-item-names.png,"
 echo "demo: demo-find.png, demo-patrolling.png (during a slow Patrol), demo-patrol-failed.png"
 echo "demo: (the box after it, naming the address whose certificate expired),"

@@ -3,9 +3,10 @@
 # it started with, so earlier Wine processes of the prefix are let end first and this run's
 # windows open on this Xvfb.
 own_display() {
-  local n
-  WINEPREFIX="${WINEPREFIX:-$(dirname "${BASH_SOURCE[0]}")/../build/windows/wineprefix}" \
-    timeout 60 wineserver -w || true
+  local n here
+  here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+  WINEPREFIX="${WINEPREFIX:-$here/../build/windows/wineprefix}" \
+    timeout 60 "${wineserver_cmd:-/usr/lib/wine/wineserver64}" -w || true
   for n in $(seq "$1" "$2"); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
   done

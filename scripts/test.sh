@@ -12,16 +12,17 @@ phase() {
   phases+=("$(printf '%-22s %5d s' "$1" $((SECONDS - phase_start)))")
   phase_start=$SECONDS
 }
-xvfb=
-wine_server=
+xvfbs=()
+servers=()
 x11='HKCU\Software\Wine\X11 Driver'
 finish() {
   local rc=$?
-  if [ -n "$wine_server" ]; then
-    scripts/wine-run.sh reg delete "$x11" /v Managed /f </dev/null >/dev/null 2>&1 || true
-    "$wine_server" -k 2>/dev/null || true
-  fi
-  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
+  local prefix
+  for prefix in "${servers[@]}"; do
+    WINEPREFIX="$prefix" scripts/wine-run.sh reg delete "$x11" /v Managed /f </dev/null >/dev/null 2>&1 || true
+    WINEPREFIX="$prefix" "$wineserver_cmd" -k 2>/dev/null || true
+  done
+  [ ${#xvfbs[@]} = 0 ] || kill "${xvfbs[@]}" 2>/dev/null || true
   echo "test: seconds per phase"
   printf '  %s\n' "${phases[@]}"
   printf '  %-22s %5d s\n' total "$SECONDS"
@@ -48,31 +49,71 @@ for preset in windows windows32; do
 done
 
 scripts/wine-prefix.sh
-# Window tests need a display: without one, both suites share an Xvfb of their own.
-if [ -z "${DISPLAY:-}" ]; then
-  source scripts/own-display.sh
-  own_display 100 140
-fi
-# One Wine server and its system processes for the whole run, instead of a new start for
-# each of the hundreds of short Windows processes. Started with no terminal or pipe of ours,
-# which it would otherwise keep open; the first program (also without) starts the desktop.
 source scripts/wine-env.sh
-wine_server="$wineserver_cmd"
-"$wine_server" -p </dev/null >/dev/null 2>&1
+source scripts/own-display.sh
+# Readies the Wine prefix $WINEPREFIX for a suite: a display (an Xvfb of its own unless one
+# was given), and one Wine server and its system processes for the whole suite instead of a
+# new start for each of the hundreds of short Windows processes. The server is started with
+# no terminal or pipe of ours, which it would otherwise keep open; the first program (also
+# without) starts the desktop.
 # Xvfb has no window manager: a window that Wine leaves to one waits 2 s for it at every
 # hide or destroy, which was most of the window tests' time. For the tests Wine keeps its
 # windows to itself; the end of the run (and the demo) gives them back.
-scripts/wine-run.sh reg add "$x11" /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
-scripts/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 || true
+start_wine() {
+  if [ -z "${DISPLAY:-}" ]; then
+    own_display "$1" "$2"
+    xvfbs+=("$xvfb")
+  fi
+  "$wineserver_cmd" -p </dev/null >/dev/null 2>&1
+  servers+=("$WINEPREFIX")
+  scripts/wine-run.sh reg add "$x11" /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+  scripts/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+# The 32-bit suite is always built; it runs where 32-bit programs can, beside the 64-bit one
+# in a copy of the prefix with a server and a display of its own, so that neither suite's
+# windows, probes or kills reach the other's, and each has a core.
+mkdir -p build/probe32
+run32=0
+scripts/can-run-32.sh >build/probe32/why.txt && run32=1
+# A server the probe left must be gone before the suites start their own.
+"$wineserver_cmd" -w
+prefix32="$root/build/windows32/wineprefix"
+prefix64="$WINEPREFIX"
+given_display="${DISPLAY:-}"
+if [ "$run32" = 1 ]; then
+  WINEPREFIX="$prefix32" "$wineserver_cmd" -k 2>/dev/null || true
+  # Copied after its last server wrote the registry out.
+  rm -rf "$prefix32"
+  cp -a "$prefix64" "$prefix32"
+  export WINEPREFIX="$prefix32"
+  unset DISPLAY
+  start_wine 141 180
+  display32="$DISPLAY"
+  export WINEPREFIX="$prefix64"
+  if [ -n "$given_display" ]; then export DISPLAY="$given_display"; else unset DISPLAY; fi
+fi
+start_wine 100 140
 phase "wine start"
 
-ctest --preset windows
+if [ "$run32" = 1 ]; then
+  log32=build/windows32/ctest.log
+  echo "test: the 32-bit Windows tests run alongside; their output follows the 64-bit one's"
+  (
+    export WINEPREFIX="$prefix32" DISPLAY="$display32"
+    ctest --preset windows32 >"$log32" 2>&1
+  ) &
+  suite32=$!
+fi
+rc64=0
+ctest --preset windows || rc64=$?
 phase "windows tests"
-# The 32-bit suite is always built; it runs where 32-bit programs can.
-mkdir -p build/probe32
-if scripts/can-run-32.sh >build/probe32/why.txt; then
-  ctest --preset windows32
-  phase "windows32 tests"
+if [ "$run32" = 1 ]; then
+  rc32=0
+  wait "$suite32" || rc32=$?
+  cat "$log32"
+  phase "windows32 tests, more"
+  [ "$rc32" = 0 ] || { echo "test: the 32-bit Windows tests failed" >&2; exit "$rc32"; }
 else
   echo "test: SKIPPED the 32-bit Windows tests (built, not run): $(cat build/probe32/why.txt)"
 fi
+exit "$rc64"
