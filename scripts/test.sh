@@ -51,6 +51,20 @@ done
 scripts/wine-prefix.sh
 source scripts/wine-env.sh
 source scripts/own-display.sh
+# The pid of the persistent Wine server of the prefix $1, if it runs.
+server_of() {
+  local pid
+  for pid in $(pgrep -f "^$wineserver_cmd -p\$"); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$1" && echo "$pid"
+  done
+  return 0
+}
+# A suite whose server ended part way still passes, but each test after it starts a server
+# of its own and its windows wait for a window manager: say so, as it explains a slow run.
+check_server() {
+  [ "$(server_of "$1")" = "$2" ] ||
+    echo "test: the Wine server of $1 ended during the tests; the later tests ran slower without it"
+}
 # Readies the Wine prefix $WINEPREFIX for a suite: a display (an Xvfb of its own unless one
 # was given), and one Wine server and its system processes for the whole suite instead of a
 # new start for each of the hundreds of short Windows processes. The server is started with
@@ -66,6 +80,7 @@ start_wine() {
   fi
   "$wineserver_cmd" -p </dev/null >/dev/null 2>&1
   servers+=("$WINEPREFIX")
+  started_server["$WINEPREFIX"]="$(server_of "$WINEPREFIX")"
   scripts/wine-run.sh reg add "$x11" /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
   scripts/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
@@ -78,6 +93,7 @@ scripts/can-run-32.sh >build/probe32/why.txt && run32=1
 # A server the probe left must be gone before the suites start their own.
 "$wineserver_cmd" -w
 prefix32="$root/build/windows32/wineprefix"
+declare -A started_server
 prefix64="$WINEPREFIX"
 given_display="${DISPLAY:-}"
 if [ "$run32" = 1 ]; then
@@ -106,12 +122,14 @@ if [ "$run32" = 1 ]; then
 fi
 rc64=0
 ctest --preset windows || rc64=$?
+check_server "$prefix64" "${started_server[$prefix64]}"
 phase "windows tests"
 if [ "$run32" = 1 ]; then
   rc32=0
   wait "$suite32" || rc32=$?
   cat "$log32"
-  phase "windows32 tests, more"
+  check_server "$prefix32" "${started_server[$prefix32]}"
+  phase "windows32 tests (rest)"
   [ "$rc32" = 0 ] || { echo "test: the 32-bit Windows tests failed" >&2; exit "$rc32"; }
 else
   echo "test: SKIPPED the 32-bit Windows tests (built, not run): $(cat build/probe32/why.txt)"

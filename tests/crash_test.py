@@ -22,6 +22,7 @@ import signal
 import sqlite3
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -90,13 +91,22 @@ def run_and_kill(args, cwd, delay):
 def gui_run_and_kill(bin_dir, exe, args, cwd, commands, delay):
     """Starts the GUI, waits for its main window, posts the commands as button clicks do and
     kills it delay seconds later. The window never ends by itself, so it is always killed."""
+    errors = tempfile.TemporaryFile()
     process = subprocess.Popen([WINE_RUN, exe] + args, cwd=cwd, env=wine_env(),
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                               stdout=subprocess.DEVNULL, stderr=errors)
     probe = os.path.join(bin_dir, "window_probe.exe")
     try:
         _, report = run([probe, "wait", "CUMainWndClass", "30000"], cwd)
         if b"title=" not in report:
-            fail("the main window did not open: %s" % report)
+            # What the program did instead: ended, or shows a message.
+            state = ("still runs" if process.poll() is None
+                     else "ended with %d" % process.returncode)
+            _, said = run([probe, "text", "#32770", "0"], cwd)
+            errors.seek(0)
+            fail("the main window did not open in 30 s: %s; the program %s; a dialog says: %s; "
+                 "its standard error: %s"
+                 % (report.strip(), state, said.decode("utf-8", "replace").strip() or "-",
+                    errors.read()[-500:].decode("utf-8", "replace").strip() or "-"))
         for command in commands:
             run([probe, "command", "CUMainWndClass", "1000", str(command)], cwd)
         time.sleep(delay)
