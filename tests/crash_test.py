@@ -113,6 +113,7 @@ def gui_run_and_kill(bin_dir, exe, args, cwd, commands, delay):
     finally:
         process.send_signal(signal.SIGKILL)
         process.wait()
+        errors.close()
     check_gone(exe)
     return True
 
